@@ -1,0 +1,237 @@
+#include "archive/extract.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive_format.h"
+#include "archive/crc32.h"
+
+ExtractState extract_state;
+
+namespace {
+
+ExtractState& s = extract_state;
+
+enum class BlockKind { kMain, kFile };
+
+uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+// Reads the 13-byte main header or the 32 fixed bytes of a block and decodes
+// them. Returns the bytes read: 0 when the image has too few left, and then
+// the decoded fields are not touched.
+uint32_t ReadBlockHeader(BlockKind kind) {
+  uint8_t raw[rar::kFileHeaderSize];
+  if (kind == BlockKind::kMain) {
+    uint32_t got = ReadArchiveBytes(s.archive, raw, rar::kMainHeaderSize);
+    if (got == 0) return 0;
+    MainHeader& h = s.main_header;
+    h.header_crc = Le16(raw);
+    h.block_type = raw[2];
+    h.flags = Le16(raw + 3);
+    h.header_size = Le16(raw + 5);
+    h.reserved1 = Le16(raw + 7);
+    h.reserved2 = Le32(raw + 9);
+    return got;
+  }
+  uint32_t got = ReadArchiveBytes(s.archive, raw, rar::kFileHeaderSize);
+  if (got == 0) return 0;
+  FileHeader& h = s.file_header;
+  h.header_crc = Le16(raw);
+  h.block_type = raw[2];
+  h.flags = Le16(raw + 3);
+  h.header_size = Le16(raw + 5);
+  h.packed_size = Le32(raw + 7);
+  h.unpacked_size = Le32(raw + 11);
+  h.host_system = raw[15];
+  h.file_crc = Le32(raw + 16);
+  h.modified_time = Le32(raw + 20);
+  h.version_needed = raw[24];
+  h.method = raw[25];
+  h.name_size = Le16(raw + 26);
+  h.attributes = Le32(raw + 28);
+  return got;
+}
+
+// Reads and checks the signature, then the main header. An image that starts
+// with neither signature is not an archive.
+bool CheckSignature() {
+  uint8_t signature[7];
+  if (ReadArchiveBytes(s.archive, signature, sizeof signature) != sizeof signature) return false;
+  if (std::memcmp(signature, rar::kSignature, 7) != 0 &&
+      std::memcmp(signature, rar::kAlternativeSignature, 7) != 0) {
+    return false;
+  }
+  return ReadBlockHeader(BlockKind::kMain) == rar::kMainHeaderSize;
+}
+
+// Walks from the read position to the next file block (or old-style sub-block,
+// where the walk gives up). For a file block, reads its name into entry_name
+// and returns a positive number; returns 0 when the walk runs off the image or
+// meets a block that is too small or does not move forward.
+int FindNextFile() {
+  for (;;) {
+    s.block_start = static_cast<int32_t>(s.archive->offset);
+    if (ReadBlockHeader(BlockKind::kFile) == 0) return 0;
+    const FileHeader& h = s.file_header;
+    if (h.header_size < 7) return 0;
+    int64_t next = static_cast<int64_t>(s.block_start) + h.header_size;
+    if (h.flags & rar::kLongBlock) next += h.packed_size;
+    // Block positions are signed 32-bit; a block reaching past that range
+    // cannot lie in any image we read, so the walk ends there.
+    if (next <= s.block_start || next > INT32_MAX) return 0;
+    s.next_block_pos = static_cast<int32_t>(next);
+    if (h.block_type == rar::kFileBlock || h.block_type == rar::kOldSubBlock) break;
+    s.archive->offset = static_cast<uint32_t>(s.next_block_pos);
+  }
+  s.last_block_type = s.file_header.block_type;
+  if (s.last_block_type == rar::kOldSubBlock) {
+    s.archive->offset = static_cast<uint32_t>(s.block_start);
+    return 1;
+  }
+  uint32_t name_length = s.file_header.name_size;
+  if (name_length > rar::kMaxNameLength) name_length = rar::kMaxNameLength;
+  if (name_length > 0 && ReadArchiveBytes(s.archive, s.entry_name, name_length) != name_length) {
+    return 0;
+  }
+  s.entry_name[name_length] = '\0';
+  return static_cast<int>(rar::kFileHeaderSize + name_length);
+}
+
+// A header that cannot be right, caught before anything is allocated for it:
+// the header too small for its own name, or more output announced than the
+// packed data can produce. Without this a few hostile bytes could make the
+// engine allocate gigabytes.
+bool HeaderIsPlausible(const FileHeader& h) {
+  if (h.header_size < rar::kFileHeaderSize + h.name_size) return false;
+  if (h.method == rar::kMethodStored) return h.unpacked_size <= h.packed_size;
+  // The decoder counts output in a signed 32-bit number.
+  if (h.unpacked_size > INT32_MAX) return false;
+  return static_cast<uint64_t>(h.unpacked_size) <=
+         static_cast<uint64_t>(h.packed_size) * rar::kMaxBytesPerPackedByte;
+}
+
+// A stored file is one read from the archive straight into the output. Stored
+// files before the wanted one in a solid archive leave no trace in the decoder.
+void CopyStoredFile() {
+  if (!s.is_target) return;
+  s.written = ReadPackedData(s.output, s.unpacked_size);
+}
+
+// Decodes (or copies) the current file and, for the wanted one, checks its CRC.
+bool ProcessFile() {
+  const FileHeader& h = s.file_header;
+  if (h.version_needed < rar::kMinVersion || h.version_needed > rar::kMaxVersion) return false;
+  s.unpacked_size = h.unpacked_size;
+  s.packed_remaining = h.packed_size;
+  bytes_left = static_cast<int32_t>(h.unpacked_size);
+  // The packed data follows the whole header, which may carry more than the
+  // name (an embedded comment, extended times, a salt).
+  s.archive->offset = static_cast<uint32_t>(s.block_start) + h.header_size;
+  if (h.method == rar::kMethodStored) {
+    CopyStoredFile();
+  } else {
+    UnpackFile(s.window);
+  }
+  if (s.output == nullptr) return true;
+  // Bytes the data did not deliver are zero, never leftovers of the heap.
+  if (s.written < s.unpacked_size) std::memset(s.output + s.written, 0, s.unpacked_size - s.written);
+  uint32_t crc = ~Crc32(0xFFFFFFFFu, s.output, s.unpacked_size);
+  // A file the data did not deliver whole is not the file, even when the CRC
+  // of the zero-filled buffer happens to match.
+  return crc == h.file_crc && s.written == s.unpacked_size;
+}
+
+// Walks the blocks after the main header until the wanted file is extracted.
+int WalkArchive() {
+  s.archive->offset += static_cast<uint32_t>(s.main_header.header_size) - rar::kMainHeaderSize;
+  const bool solid = (s.main_header.flags & rar::kMainSolid) != 0;
+  for (;;) {
+    if (FindNextFile() <= 0 || s.last_block_type == rar::kOldSubBlock) return 0;
+    s.is_target = NamesMatch(s.target_name, s.entry_name);
+    if (solid || s.is_target) {
+      if (!HeaderIsPlausible(s.file_header)) return 0;
+      if (s.is_target) {
+        // malloc(0) may return null; one spare byte keeps "valid buffer" true.
+        uint32_t size = s.file_header.unpacked_size;
+        s.output = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+        if (s.output == nullptr) return 0;
+        s.written = 0;
+      }
+      if (!ProcessFile()) return 0;
+    }
+    s.archive->offset = static_cast<uint32_t>(s.next_block_pos);
+    if (s.is_target) return 1;
+  }
+}
+
+int RunDriver() {
+  s.is_target = false;
+  s.archive->offset = 0;
+  if (!CheckSignature()) return 0;
+  s.window = static_cast<uint8_t*>(std::malloc(kWindowSize));
+  if (s.window == nullptr) return 0;
+  int result = WalkArchive();
+  std::free(s.window);
+  s.window = nullptr;
+  return result;
+}
+
+// Copies a name into a work buffer with separators unified and ASCII letters
+// upper-cased; bytes of 0x80 and above are left alone.
+void NormaliseName(const char* name, char (&out)[512]) {
+  size_t i = 0;
+  for (; i < sizeof out - 1 && name[i] != '\0'; ++i) {
+    char c = name[i];
+    if (c == '\\' || c == '/') c = '_';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    out[i] = c;
+  }
+  out[i] = '\0';
+}
+
+}  // namespace
+
+bool NamesMatch(const char* a, const char* b) {
+  char left[512], right[512];
+  NormaliseName(a, left);
+  NormaliseName(b, right);
+  return std::strcmp(left, right) == 0;
+}
+
+uint32_t ReadPackedData(uint8_t* dest, uint32_t length) {
+  if (length == 0 || s.archive->data == nullptr) return 0;
+  uint32_t wanted = length < s.packed_remaining ? length : s.packed_remaining;
+  uint32_t got = ReadArchiveBytes(s.archive, dest, wanted);
+  s.packed_remaining -= got;
+  return got;
+}
+
+int ExtractFile(uint8_t** buffer_out, uint32_t* size_out, const char* name,
+                MemoryArchive* archive, const char* /*password*/) {
+  BuildCrcTable();
+  s.archive = archive;
+  s.output = nullptr;
+  s.written = 0;
+  s.stream_started = false;
+  int result = 0;
+  if (name != nullptr && archive != nullptr) {
+    // Names are at most 259 characters; a longer one is cut rather than overrun.
+    std::strncpy(s.target_name, name, sizeof s.target_name - 1);
+    s.target_name[sizeof s.target_name - 1] = '\0';
+    result = RunDriver();
+  }
+  if (result == 1) {
+    *buffer_out = s.output;
+    *size_out = s.written;
+  } else {
+    std::free(s.output);
+    *buffer_out = nullptr;
+    *size_out = 0;
+  }
+  s.output = nullptr;
+  return result;
+}

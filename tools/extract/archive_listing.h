@@ -1,0 +1,34 @@
+// A read-only walk over every block of an archive, for listing and for telling
+// the user why an extraction failed. It reads more than the extraction engine
+// does (it walks past blocks the engine stops at) and never fails silently:
+// damage is described in `damage`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+struct ListedEntry {
+  std::string name;
+  uint32_t offset = 0;  // block start in the archive
+  uint16_t flags = 0;
+  uint32_t packed_size = 0;
+  uint32_t unpacked_size = 0;
+  uint32_t file_crc = 0;
+  uint8_t version_needed = 0;
+  uint8_t method = 0;
+  bool after_old_sub_block = false;  // the extraction engine never reaches it
+};
+
+struct Listing {
+  bool is_archive = false;
+  bool solid = false;
+  std::vector<ListedEntry> entries;
+  std::string damage;  // empty when the walk reached the end of the image cleanly
+};
+
+Listing ListArchive(const uint8_t* data, size_t size);
+
+}  // namespace tools
