@@ -43,8 +43,41 @@ using HANDLE = void*;
 
 DECLARE_HANDLE(HINSTANCE);
 DECLARE_HANDLE(HRSRC);
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HRGN);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HMENU);
 using HMODULE = HINSTANCE;
 using HGLOBAL = HANDLE;
+using HCURSOR = HICON;
+// Any GDI object (bitmap, brush, region) passes as an HGDIOBJ, as on Windows
+// where it is a plain pointer.
+using HGDIOBJ = void*;
+using COLORREF = DWORD;
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+// Right and bottom edges lie outside the rectangle.
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+using LPRECT = RECT*;
+using LPPOINT = POINT*;
 
 // A numeric resource id or type passed where a name is expected.
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
