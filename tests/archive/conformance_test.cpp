@@ -1,4 +1,4 @@
-// Archives written by the original archiver (tests/data/rar2, see MANIFEST.md
+// Archives written by the original archiver (tests/fixtures/rar2, see MANIFEST.md
 // there): every entry the reader supports must extract with the size and
 // CRC-32 its header gives.
 #include <gtest/gtest.h>
