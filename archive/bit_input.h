@@ -1,0 +1,62 @@
+// Packed input of the compressed file being decoded, read as a bit stream,
+// most significant bit of each byte first.
+//
+// The bytes pass through one 8 KiB buffer. A continuing refill keeps the last
+// 32 bytes (the read position is always inside them by then) and appends the
+// next packed bytes after them, so a peek never straddles a refill. Reads are
+// not checked against the end of the data: bytes past it are whatever earlier
+// refills left there. The decoder's loop asks InputUsedUp() to stop once no
+// byte of this file's data is left to decode.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr uint32_t kInputBufferSize = 8192;
+inline constexpr uint32_t kInputCarry = 32;  // bytes kept by a continuing refill
+// Slack after the buffer so that the decoder may load eight bytes at once
+// anywhere a three-byte peek is allowed. Always zero; never part of the data.
+inline constexpr uint32_t kInputPadding = 8;
+
+struct PackedBitReader {
+  uint8_t buffer[kInputBufferSize + kInputPadding];
+  uint32_t byte_pos;  // byte holding the next unread bit
+  uint32_t bit_pos;   // bits of buffer[byte_pos] already consumed (0-7)
+  uint32_t data_end;  // valid bytes as set by the last refill (see RefillInput)
+  // Where this file's own bytes end in the buffer, and whether more can come.
+  // Unlike data_end, real_end follows the carried bytes through a refill that
+  // reads nothing, so it always tells fresh bytes from stale ones.
+  int32_t real_end;
+  bool source_exhausted;
+};
+
+extern PackedBitReader bit_reader;
+
+// Fills the buffer from the current file's packed data. `initial`: the first
+// fill of a file (byte_pos is set to 0). Otherwise the last 32 bytes move to
+// the front and byte_pos moves with them; call it only with byte_pos >= 8160.
+// data_end becomes the bytes read (+32 when continuing), or byte_pos when a
+// continuing refill reads nothing.
+void RefillInput(bool initial);
+
+// True when the packed data is used up: no refill can bring more and every
+// byte of it that reached the buffer lies behind the read position.
+inline bool InputUsedUp() {
+  return bit_reader.source_exhausted &&
+         static_cast<int32_t>(bit_reader.byte_pos) >= bit_reader.real_end;
+}
+
+// The next 16 bits, not consumed; the first bit of the stream is bit 15.
+inline uint32_t PeekBits16() {
+  const PackedBitReader& r = bit_reader;
+  const uint8_t* p = r.buffer + r.byte_pos;
+  uint32_t three = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+  return (three >> (8 - r.bit_pos)) & 0xFFFF;
+}
+
+// Consumes n bits, n <= 16.
+inline void SkipBits(uint32_t n) {
+  PackedBitReader& r = bit_reader;
+  r.bit_pos += n;
+  r.byte_pos += r.bit_pos >> 3;
+  r.bit_pos &= 7;
+}

@@ -1,0 +1,96 @@
+#include "archive/code_tables.h"
+
+#include <cstring>
+
+#include "archive/bit_input.h"
+#include "archive/decoder_stats.h"
+
+DecoderTables decoder_tables;
+
+namespace {
+
+// The refill thresholds leave room for the longest read that follows them:
+// a block header with the pre-code lengths (80 bits), or one length symbol
+// with its run field (22 bits), each peeked three bytes at a time.
+constexpr uint32_t kHeaderRefillAbove = 8167;
+constexpr uint32_t kSymbolRefillAbove = 8187;
+
+uint32_t ReadBits(uint32_t n) {
+  uint32_t value = PeekBits16() >> (16 - n);
+  SkipBits(n);
+  return value;
+}
+
+}  // namespace
+
+void ReadCodeTables() {
+  DecoderTables& t = decoder_tables;
+  if (bit_reader.byte_pos > kHeaderRefillAbove) RefillInput(false);
+
+  uint32_t header = PeekBits16();
+  t.audio_mode = (header & 0x8000) != 0;
+  if ((header & 0x4000) == 0) std::memset(t.previous_lengths, 0, sizeof t.previous_lengths);
+  SkipBits(2);
+
+  uint32_t total;
+  if (t.audio_mode) {
+    t.channel_count = ((header >> 12) & 3) + 1;
+    if (t.current_channel >= t.channel_count) t.current_channel = 0;
+    SkipBits(2);
+    total = kAudioSymbols * t.channel_count;
+    QUARB_COUNT(audio_table_blocks[t.channel_count - 1]);
+  } else {
+    total = kLzLengths;
+    QUARB_COUNT(lz_table_blocks);
+  }
+
+  uint8_t precode_lengths[kPrecodeSymbols];
+  for (uint8_t& length : precode_lengths) length = static_cast<uint8_t>(ReadBits(4));
+  BuildHuffmanTable(precode_lengths, t.precode_table, kPrecodeSymbols);
+
+  // Starts as the previous lengths, so that whatever this block does not
+  // reach keeps its value for the next block that reads further.
+  uint8_t length[kMaxLengths];
+  std::memcpy(length, t.previous_lengths, sizeof length);
+  uint32_t i = 0;
+  while (i < total) {
+    if (bit_reader.byte_pos > kSymbolRefillAbove) RefillInput(false);
+    uint32_t s = DecodeSymbol(t.precode_table);
+    if (s < 16) {
+      length[i] = static_cast<uint8_t>((t.previous_lengths[i] + s) & 15);
+      ++i;
+    } else if (s == 16) {
+      uint32_t run = ReadBits(2) + 3;
+      uint8_t previous = i > 0 ? length[i - 1] : 0;
+      for (; run > 0 && i < total; --run) length[i++] = previous;
+    } else {
+      uint32_t run = s == 17 ? ReadBits(3) + 3 : ReadBits(7) + 11;
+      for (; run > 0 && i < total; --run) length[i++] = 0;
+    }
+  }
+
+  if (t.audio_mode) {
+    for (uint32_t k = 0; k < t.channel_count; ++k) {
+      BuildHuffmanTable(length + kAudioSymbols * k, t.audio_tables[k], kAudioSymbols);
+    }
+  } else {
+    BuildHuffmanTable(length, t.main_table, kMainSymbols);
+    BuildHuffmanTable(length + kMainSymbols, t.distance_table, kDistanceSymbols);
+    BuildHuffmanTable(length + kMainSymbols + kDistanceSymbols, t.repeat_table, kRepeatSymbols);
+  }
+  std::memcpy(t.previous_lengths, length, sizeof length);
+}
+
+void CheckEndOfData() {
+  DecoderTables& t = decoder_tables;
+  if (bit_reader.data_end < bit_reader.byte_pos + 5) return;
+  if (t.audio_mode) {
+    if (DecodeSymbol(t.audio_tables[t.current_channel]) == 256) {
+      QUARB_COUNT(audio_new_tables);
+      ReadCodeTables();
+    }
+  } else if (DecodeSymbol(t.main_table) == 269) {
+    QUARB_COUNT(lz_new_tables);
+    ReadCodeTables();
+  }
+}

@@ -1,0 +1,235 @@
+#include "archive/lz_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/archive_format.h"
+#include "archive/audio_predictor.h"
+#include "archive/bit_input.h"
+#include "archive/code_tables.h"
+#include "archive/decoder_stats.h"
+#include "archive/extract.h"
+#include "archive/sliding_window.h"
+
+int32_t bytes_left;
+MatchHistory match_history;
+
+namespace {
+
+// Refill before a step once the read position passes this: a step reads at
+// most 51 bits, a peek three bytes, so the step stays inside the buffer.
+constexpr uint32_t kMainRefillAbove = 8162;
+// A step produces at most 260 bytes; flush before one that starts with less
+// free room than this.
+constexpr uint32_t kFlushRoom = 270;
+
+uint64_t LoadBigEndian64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return __builtin_bswap64(v);
+}
+
+// The input of one LZ step in a register. The step's at most 51 bits all lie
+// in the eight bytes from its start, and those are inside the buffer and its
+// padding (the step starts at byte 8162 at the latest), so the result is
+// exactly that of peeking and skipping through the bit reader.
+struct StepBits {
+  uint64_t bits;
+  uint32_t used;
+
+  uint32_t Peek16() const { return static_cast<uint32_t>(bits >> 48); }
+  void Skip(uint32_t n) {
+    bits <<= n;
+    used += n;
+  }
+  // n = 0 to 16 bits as a number.
+  uint32_t Take(uint32_t n) {
+    uint32_t value = static_cast<uint32_t>((bits >> 1) >> (63 - n));
+    Skip(n);
+    return value;
+  }
+  uint32_t Decode(const HuffmanTable& table) {
+    uint32_t length;
+    uint32_t symbol = DecodeFromPeek(table, Peek16(), length);
+    Skip(length);
+    return symbol;
+  }
+};
+
+// The loop makes its checks (refill, end of input, flush, the window's
+// deferred zeros) before a step; the step functions below then run further
+// steps for as long as none of those checks could act, which they know from
+// two figures fixed at their start.
+
+// The last read position at which a step may start without the loop's checks.
+int32_t InputLimit() {
+  const PackedBitReader& r = bit_reader;
+  int32_t limit = static_cast<int32_t>(kMainRefillAbove);
+  if (r.source_exhausted) limit = std::min(limit, r.real_end - 1);
+  return limit;
+}
+
+// Steps may start while fewer bytes than this have been produced: below it
+// bytes_left stays >= 0, no flush is due and the deferred zeros stay ahead.
+int32_t OutputBudget() {
+  const SlidingWindow& w = sliding_window;
+  int64_t budget = int64_t{bytes_left} + 1;
+  uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
+  budget = std::min<int64_t>(budget, kWindowBytes - (kFlushRoom - 1) - pending);
+  if (w.unwritten_tail) budget = std::min<int64_t>(budget, kWindowBytes - kFlushRoom - w.write_pos);
+  return static_cast<int32_t>(budget);
+}
+
+void LzSteps() {
+  const DecoderTables& t = decoder_tables;
+  MatchHistory& m = match_history;
+  SlidingWindow& w = sliding_window;
+  PackedBitReader& r = bit_reader;
+  const int32_t in_limit = InputLimit();
+  const int32_t budget = OutputBudget();
+  int32_t produced = 0;
+  uint32_t pos = r.byte_pos;
+  uint32_t bit = r.bit_pos;
+  uint8_t* const data = w.data;
+  do {
+    StepBits in{LoadBigEndian64(r.buffer + pos) << bit, 0};
+    uint32_t s = in.Decode(t.main_table);
+    if (s < 256) {
+      QUARB_COUNT(literals);
+      data[w.write_pos] = static_cast<uint8_t>(s);
+      w.write_pos = (w.write_pos + 1) & kWindowMask;
+      produced += 1;
+    } else if (s == 269) {
+      QUARB_COUNT(lz_new_tables);
+      uint32_t total = bit + in.used;
+      r.byte_pos = pos + (total >> 3);
+      r.bit_pos = total & 7;
+      bytes_left -= produced;
+      ReadCodeTables();
+      return;
+    } else {
+      uint32_t distance;
+      uint32_t length;
+      if (s == 256) {
+        QUARB_COUNT(repeat_last);
+        distance = m.prev_distance;
+        length = m.prev_length;
+      } else if (s < 261) {
+        QUARB_COUNT(recent_distance);
+        distance = m.recent_distances[(m.recent_next - s) & 3];
+        uint32_t slot = in.Decode(t.repeat_table);
+        length = LengthBase[slot] + 2 + in.Take(LengthExtraBits[slot]);
+        length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+      } else if (s < 269) {
+        QUARB_COUNT(short_match);
+        uint32_t k = s - 261;
+        distance = ShortDistanceBase[k] + 1 + in.Take(ShortDistanceExtraBits[k]);
+        length = 2;
+      } else {
+        QUARB_COUNT(long_match);
+        uint32_t k = s - 270;
+        length = LengthBase[k] + 3 + in.Take(LengthExtraBits[k]);
+        uint32_t slot = in.Decode(t.distance_table);
+        distance = DistanceBase[slot] + 1 + in.Take(DistanceExtraBits[slot]);
+        length += (distance >= 0x2000) + (distance >= 0x40000);
+      }
+      if (s != 256) {
+        m.prev_distance = distance;
+        m.prev_length = length;
+      }
+      m.recent_distances[m.recent_next & 3] = distance;
+      ++m.recent_next;
+      CopyMatchInline(distance, length);
+      produced += static_cast<int32_t>(length);
+    }
+    uint32_t total = bit + in.used;
+    pos += total >> 3;
+    bit = total & 7;
+  } while (produced < budget && static_cast<int32_t>(pos) <= in_limit);
+  r.byte_pos = pos;
+  r.bit_pos = bit;
+  bytes_left -= produced;
+}
+
+void AudioSteps() {
+  DecoderTables& t = decoder_tables;
+  SlidingWindow& w = sliding_window;
+  const int32_t in_limit = InputLimit();
+  const int32_t budget = OutputBudget();
+  int32_t produced = 0;
+  do {
+    uint32_t s = DecodeSymbol(t.audio_tables[t.current_channel]);
+    if (s == 256) {
+      QUARB_COUNT(audio_new_tables);
+      bytes_left -= produced;
+      ReadCodeTables();
+      return;
+    }
+    QUARB_COUNT(audio_bytes);
+    w.data[w.write_pos] = DecodeAudioByte(s);
+    w.write_pos = (w.write_pos + 1) & kWindowMask;
+    if (++t.current_channel == t.channel_count) t.current_channel = 0;
+    produced += 1;
+  } while (produced < budget && static_cast<int32_t>(bit_reader.byte_pos) <= in_limit);
+  bytes_left -= produced;
+}
+
+}  // namespace
+
+void PushDistance(uint32_t distance) {
+  MatchHistory& m = match_history;
+  m.recent_distances[m.recent_next & 3] = distance;
+  ++m.recent_next;
+}
+
+uint32_t ReadExtraBits(uint32_t n) {
+  if (n == 0) return 0;
+  uint32_t value = PeekBits16() >> (16 - n);
+  SkipBits(n);
+  return value;
+}
+
+void ResetDecoderState(bool continues) {
+  bit_reader.byte_pos = 0;
+  bit_reader.bit_pos = 0;
+  if (continues) return;
+  decoder_tables.current_channel = 0;
+  ResetAudioPredictors();
+  match_history = MatchHistory{};
+  std::memset(decoder_tables.previous_lengths, 0, sizeof decoder_tables.previous_lengths);
+  SlidingWindow& w = sliding_window;
+  w.flush_pos = 0;
+  w.write_pos = 0;
+  w.unwritten_tail = true;  // the whole window reads as zeros
+}
+
+void UnpackFile(uint8_t* window) {
+  ExtractState& s = extract_state;
+  SlidingWindow& w = sliding_window;
+  w.data = window;
+  // A continuation is honoured only after a file of this call started the
+  // stream: the window is new for every call, and the positions and history
+  // left by an earlier call describe a window that no longer exists.
+  bool continues = (s.file_header.flags & rar::kFileSolidContinuation) != 0 && s.stream_started;
+  ResetDecoderState(continues);
+  RefillInput(true);
+  if (!continues) ReadCodeTables();
+  s.stream_started = true;
+
+  --bytes_left;
+  while (bytes_left >= 0) {
+    if (bit_reader.byte_pos > kMainRefillAbove) RefillInput(false);
+    // Damaged or truncated data: what is left would be decoded from stale
+    // bytes, possibly forever (a table block announced over and over).
+    if (InputUsedUp()) break;
+    if (((w.write_pos - w.flush_pos) & kWindowMask) > kWindowBytes - kFlushRoom) FlushWindow();
+    if (w.unwritten_tail && w.write_pos >= kWindowBytes - kFlushRoom) ClearUnwrittenTail();
+    if (decoder_tables.audio_mode) {
+      AudioSteps();
+    } else {
+      LzSteps();
+    }
+  }
+  CheckEndOfData();
+  FlushWindow();
+}

@@ -1,0 +1,109 @@
+// The 1 MiB circular window the decoder writes into, and its delivery into
+// the wanted file's output buffer.
+//
+// Every index is taken modulo 2^20. Bytes between flush_pos and write_pos are
+// produced but not yet delivered; the decoder flushes before any step that
+// starts with less than 270 bytes of free room, so a step (at most 260 bytes)
+// never overwrites them.
+//
+// A fresh stream's window reads as zeros. Clearing the whole megabyte for
+// every file would cost more than decoding a small one, so the clearing is
+// deferred: while `unwritten_tail` is set, the bytes from write_pos to the end
+// of the window have not been written since the reset and stand for zeros;
+// they are cleared the first time a match reaches into them, or when
+// write_pos comes near the end of the window.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+inline constexpr uint32_t kWindowBytes = 1u << 20;
+inline constexpr uint32_t kWindowMask = kWindowBytes - 1;
+
+struct SlidingWindow {
+  uint8_t* data;        // provided by the extraction driver, once per call
+  uint32_t write_pos;   // next byte to produce
+  uint32_t flush_pos;   // first produced byte not yet delivered
+  bool unwritten_tail;  // see above
+};
+
+extern SlidingWindow sliding_window;
+
+// Gives the deferred zeros from write_pos to the end of the window.
+void ClearUnwrittenTail();
+
+// Delivers the pending bytes into the output of the wanted file (one or two
+// copies). A flush that would take `written` past the file's size is refused
+// whole and ends the file's decoding (bytes_left = -1). Pending bytes of any
+// other file are dropped.
+void FlushWindow();
+
+// Copies `length` bytes from `distance` back, one byte at a time in effect:
+// a distance shorter than the length repeats the bytes the copy itself has
+// just written. A distance of 0 or 2^20 leaves the bytes in place.
+void CopyMatch(uint32_t distance, uint32_t length);
+
+namespace window_detail {
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+inline void Store64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// The copy of CopyMatch, for a window without unwritten tail in the way.
+// Block copies are used only where they give the byte-by-byte result: both
+// ranges clear of the window's end, and source and destination at least
+// eight bytes apart in either direction.
+inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distance,
+                             uint32_t length) {
+  uint32_t src = (write_pos - distance) & kWindowMask;
+  if (src == write_pos) return (write_pos + length) & kWindowMask;
+  if (write_pos + length <= kWindowBytes && src + length <= kWindowBytes && distance >= 8 &&
+      distance <= kWindowBytes - 8) {
+    uint8_t* out = data + write_pos;
+    const uint8_t* in = data + src;
+    if (length >= 8) {
+      // Whole blocks, then one last block ending exactly at the match's end;
+      // everything it reads is final by then.
+      uint32_t done = 0;
+      for (; done + 8 <= length; done += 8) Store64(out + done, Load64(in + done));
+      if (done < length) Store64(out + length - 8, Load64(in + length - 8));
+    } else if (length >= 4) {
+      // The ranges are disjoint here (distance >= 8 > length).
+      uint32_t head = Load32(in);
+      uint32_t tail = Load32(in + length - 4);
+      Store32(out, head);
+      Store32(out + length - 4, tail);
+    } else {
+      for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
+    }
+    return write_pos + length;
+  }
+  if (distance == 1 && write_pos + length <= kWindowBytes) {
+    std::memset(data + write_pos, data[src], length);
+    return write_pos + length;
+  }
+  for (uint32_t i = 0; i < length; ++i) {
+    data[write_pos] = data[src];
+    write_pos = (write_pos + 1) & kWindowMask;
+    src = (src + 1) & kWindowMask;
+  }
+  return write_pos;
+}
+
+}  // namespace window_detail
+
+// CopyMatch's body, inlined into the decoder's loop.
+inline void CopyMatchInline(uint32_t distance, uint32_t length) {
+  SlidingWindow& w = sliding_window;
+  if (w.unwritten_tail && (distance == 0 || distance > w.write_pos)) ClearUnwrittenTail();
+  w.write_pos = window_detail::CopyInWindow(w.data, w.write_pos, distance, length) & kWindowMask;
+}
