@@ -56,7 +56,7 @@ TEST_F(FontPage, DescriptorIsReadInFullByALineReader) {
   EXPECT_EQ(text.compare(0, 5, "info "), 0);
   EXPECT_NE(text.find("\ncommon lineHeight=16 "), std::string::npos);
   EXPECT_NE(text.find("\npage id=0 file=\"font.bmp\"\n"), std::string::npos);
-  EXPECT_EQ(text.find("\nchars count=" + std::to_string(glyphs.size()) + "\n") != std::string::npos, true);
+  EXPECT_NE(text.find("\nchars count=" + std::to_string(glyphs.size()) + "\n"), std::string::npos);
   EXPECT_EQ(duplicates, 0);
   for (const auto& [id, g] : glyphs) {
     EXPECT_TRUE(g.complete) << "char line " << id << " is not in the expected key order";
