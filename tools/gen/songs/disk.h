@@ -1,0 +1,21 @@
+// The disk's songs in playlist order, each written in scores/.
+#pragma once
+
+#include <vector>
+
+#include "tools/gen/songs/score.h"
+
+namespace songs {
+
+Song HarbourLights();
+Song CafePolaris();
+Song GlassTundra();
+Song Fruehlingsmarkt();
+Song SlowOrbit();
+Song MidnightRelay();
+
+inline std::vector<Song> DiskSongs() {
+  return {HarbourLights()};
+}
+
+}  // namespace songs
