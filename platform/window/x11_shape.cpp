@@ -1,0 +1,54 @@
+#include "platform/window/x11_shape.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+#endif
+
+#include <algorithm>
+#include <climits>
+
+namespace winsys {
+
+bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  Display* display = info.info.x11.display;
+  ::Window xwindow = info.info.x11.window;
+  int event_base = 0;
+  int error_base = 0;
+  if (!XShapeQueryExtension(display, &event_base, &error_base)) return false;
+  if (rects == nullptr) {
+    XShapeCombineMask(display, xwindow, ShapeBounding, 0, 0, None, ShapeSet);
+  } else {
+    // X rectangles are 16-bit; the window system's are not.
+    std::vector<XRectangle> xrects;
+    xrects.reserve(rects->size());
+    for (const RECT& r : *rects) {
+      long left = std::clamp<long>(r.left, SHRT_MIN, SHRT_MAX);
+      long top = std::clamp<long>(r.top, SHRT_MIN, SHRT_MAX);
+      long right = std::clamp<long>(r.right, left, left + USHRT_MAX);
+      long bottom = std::clamp<long>(r.bottom, top, top + USHRT_MAX);
+      if (right <= left || bottom <= top) continue;
+      xrects.push_back(XRectangle{static_cast<short>(left), static_cast<short>(top),
+                                  static_cast<unsigned short>(right - left),
+                                  static_cast<unsigned short>(bottom - top)});
+    }
+    XShapeCombineRectangles(display, xwindow, ShapeBounding, 0, 0, xrects.data(), static_cast<int>(xrects.size()),
+                            ShapeSet, Unsorted);
+  }
+  XFlush(display);
+  return true;
+#else
+  (void)window;
+  (void)rects;
+  return false;
+#endif
+}
+
+}  // namespace winsys
