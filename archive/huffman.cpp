@@ -1,5 +1,7 @@
 #include "archive/huffman.h"
 
+#include <algorithm>
+
 #include "archive/bit_input.h"
 
 namespace {
@@ -12,21 +14,23 @@ uint32_t SymbolAt(const HuffmanTable& t, uint32_t index) {
   return index < t.count ? t.symbols[index] : t.symbols[0];
 }
 
-// Every bound of a length up to kFastBits is a multiple of 2^(16 - kFastBits)
+// Every bound of a length up to kFastBits is a multiple of 2^(16 - len)
 // (or clamped), so the first kFastBits bits decide both the length and the
-// index for all codes that short.
+// index for all codes that short. The prefixes of one length form a run that
+// starts at the previous length's bound; each index covers 2^(kFastBits -
+// len) of them in turn.
 void BuildFastTable(HuffmanTable& t) {
   constexpr uint32_t kShift = 16 - kFastBits;
   uint32_t prefix = 0;
   for (uint32_t len = 1; len <= kFastBits; ++len) {
     uint32_t end = Unclamped(t.limit[len]) >> kShift;
-    for (; prefix < end; ++prefix) {
-      uint32_t v = prefix << kShift;
-      uint32_t index = ((v - t.limit[len - 1]) >> (16 - len)) + t.pos[len];
-      t.fast[prefix] = static_cast<uint16_t>((SymbolAt(t, index) << 4) | len);
+    uint32_t step = 1u << (kFastBits - len);
+    for (uint32_t index = t.pos[len]; prefix < end; ++index, prefix += step) {
+      uint16_t entry = static_cast<uint16_t>((SymbolAt(t, index) << 4) | len);
+      std::fill_n(t.fast + prefix, step, entry);
     }
   }
-  for (; prefix < (1u << kFastBits); ++prefix) t.fast[prefix] = 0;
+  std::fill(t.fast + prefix, t.fast + (1u << kFastBits), uint16_t{0});
 }
 
 }  // namespace

@@ -29,18 +29,39 @@ uint64_t LoadBigEndian64(const uint8_t* p) {
   return __builtin_bswap64(v);
 }
 
-// The input of one LZ step in a register. The step's at most 51 bits all lie
-// in the eight bytes from its start, and those are inside the buffer and its
-// padding (the step starts at byte 8162 at the latest), so the result is
-// exactly that of peeking and skipping through the bit reader.
+// The input of a run of steps in a register: `bits` holds the next
+// `available` bits of the buffer left-aligned (below them the following
+// buffer bits or zeros), `next` the first byte not yet taken into it. A step
+// reads at most 51 bits (main 15, length 5, distance 15, distance extra 16),
+// so topping up to at least 56 before each step lets every peek of the step
+// see 16 true buffer bits: the results are exactly those of peeking and
+// skipping through the bit reader. The top-up loads eight bytes from at most
+// eight bytes past the read position, which starts a step at byte 8162 at
+// the latest, so it stays inside the buffer.
 struct StepBits {
+  const uint8_t* base;
+  const uint8_t* next;
   uint64_t bits;
-  uint32_t used;
+  uint32_t available;
 
+  StepBits(const uint8_t* buffer, uint32_t byte_pos, uint32_t bit_pos)
+      : base(buffer), next(buffer + byte_pos + 7),
+        bits(LoadBigEndian64(buffer + byte_pos) << bit_pos), available(56 - bit_pos) {}
+
+  // Bits of the buffer consumed, counted from its start.
+  uint32_t Position() const { return static_cast<uint32_t>(next - base) * 8 - available; }
+
+  // Without a branch: a top-up when enough bits are there already ORs the
+  // same bits in again and moves nothing.
+  void TopUp() {
+    bits |= LoadBigEndian64(next) >> available;
+    next += (63 - available) >> 3;
+    available |= 56;
+  }
   uint32_t Peek16() const { return static_cast<uint32_t>(bits >> 48); }
   void Skip(uint32_t n) {
     bits <<= n;
-    used += n;
+    available -= n;
   }
   // n = 0 to 16 bits as a number.
   uint32_t Take(uint32_t n) {
@@ -85,25 +106,26 @@ void LzSteps() {
   MatchHistory& m = match_history;
   SlidingWindow& w = sliding_window;
   PackedBitReader& r = bit_reader;
-  const int32_t in_limit = InputLimit();
+  // Steps may start while the position is below this bit.
+  const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
   const int32_t budget = OutputBudget();
   int32_t produced = 0;
-  uint32_t pos = r.byte_pos;
-  uint32_t bit = r.bit_pos;
+  StepBits in(r.buffer, r.byte_pos, r.bit_pos);
   uint8_t* const data = w.data;
+  uint32_t write_pos = w.write_pos;
   do {
-    StepBits in{LoadBigEndian64(r.buffer + pos) << bit, 0};
+    in.TopUp();
     uint32_t s = in.Decode(t.main_table);
     if (s < 256) {
       QUARB_COUNT(literals);
-      data[w.write_pos] = static_cast<uint8_t>(s);
-      w.write_pos = (w.write_pos + 1) & kWindowMask;
+      data[write_pos] = static_cast<uint8_t>(s);
+      write_pos = (write_pos + 1) & kWindowMask;
       produced += 1;
     } else if (s == 269) {
       QUARB_COUNT(lz_new_tables);
-      uint32_t total = bit + in.used;
-      r.byte_pos = pos + (total >> 3);
-      r.bit_pos = total & 7;
+      r.byte_pos = in.Position() >> 3;
+      r.bit_pos = in.Position() & 7;
+      w.write_pos = write_pos;
       bytes_left -= produced;
       ReadCodeTables();
       return;
@@ -139,15 +161,15 @@ void LzSteps() {
       }
       m.recent_distances[m.recent_next & 3] = distance;
       ++m.recent_next;
+      w.write_pos = write_pos;
       CopyMatchInline(distance, length);
+      write_pos = w.write_pos;
       produced += static_cast<int32_t>(length);
     }
-    uint32_t total = bit + in.used;
-    pos += total >> 3;
-    bit = total & 7;
-  } while (produced < budget && static_cast<int32_t>(pos) <= in_limit);
-  r.byte_pos = pos;
-  r.bit_pos = bit;
+  } while (produced < budget && in.Position() < in_end);
+  r.byte_pos = in.Position() >> 3;
+  r.bit_pos = in.Position() & 7;
+  w.write_pos = write_pos;
   bytes_left -= produced;
 }
 
