@@ -15,7 +15,7 @@ Song SlowOrbit();
 Song MidnightRelay();
 
 inline std::vector<Song> DiskSongs() {
-  return {HarbourLights()};
+  return {HarbourLights(), CafePolaris(), GlassTundra(), Fruehlingsmarkt(), SlowOrbit(), MidnightRelay()};
 }
 
 }  // namespace songs
