@@ -1,11 +1,14 @@
 #include "tools/pack/archive_writer.h"
 
 #include <ctime>
+#include <memory>
 #include <stdexcept>
 
 #include "archive/archive_format.h"
 #include "archive/crc32.h"
 #include "data/memory_archive.h"
+#include "tools/pack/compressor/compression_level.h"
+#include "tools/pack/compressor/stream_encoder.h"
 
 namespace pack {
 
@@ -123,9 +126,13 @@ std::string ArchiveName(const std::string& path) {
 
 Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& options,
                    const Progress& progress) {
+  if (options.level < 0 || options.level > kMaxLevel) {
+    throw std::runtime_error("compression level " + std::to_string(options.level) + " is not between 0 and 5");
+  }
   uint64_t total = 0;
   for (const InputFile& f : files) {
-    if (f.data.size() > UINT32_MAX) throw std::runtime_error(f.name + ": files of 4 GiB or more cannot be stored");
+    // The decoder counts a file's bytes in a signed 32-bit number.
+    if (f.data.size() > INT32_MAX) throw std::runtime_error(f.name + ": files of 2 GiB or more cannot be archived");
     if (f.name.empty()) throw std::runtime_error("a file needs a name in the archive");
     if (f.name.size() > UINT16_MAX) throw std::runtime_error(f.name.substr(0, 40) + "...: name too long");
     total += f.data.size();
@@ -134,16 +141,33 @@ Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& optio
   AppendSignature(out, options.signature);
   AppendMainHeader(out, options.solid ? rar::kMainSolid : 0);
   uint64_t done = 0;
+  std::unique_ptr<StreamEncoder> encoder;
+  if (options.level > 0) encoder = std::make_unique<StreamEncoder>(options.level);
   for (size_t i = 0; i < files.size(); ++i) {
     const InputFile& f = files[i];
     FileBlock block;
     block.flags = rar::kLongBlock | 0x0080;  // dictionary bits: 1 MiB
-    if (options.solid && i > 0) block.flags |= rar::kFileSolidContinuation;
+    const bool continues = options.solid && i > 0;
+    if (continues) block.flags |= rar::kFileSolidContinuation;
     block.unpacked_size = static_cast<uint32_t>(f.data.size());
     block.file_crc = Crc32Of(f.data.data(), f.data.size());
     block.modified_time = f.dos_time;
     block.name = f.name;
-    block.data = f.data;
+    if (encoder) {
+      Bytes packed = encoder->EncodeFile(f.data.data(), f.data.size(), continues, [&](uint64_t file_done) {
+        if (progress) progress(done + file_done, total);
+      });
+      // In a solid archive every file belongs to the one stream; elsewhere a
+      // file that does not shrink is better stored.
+      if (options.solid || packed.size() < f.data.size()) {
+        block.method = static_cast<uint8_t>(rar::kMethodStored + options.level);
+        block.data = std::move(packed);
+      } else {
+        block.data = f.data;
+      }
+    } else {
+      block.data = f.data;
+    }
     AppendFileBlock(out, block);
     done += f.data.size();
     if (progress) progress(done, total);

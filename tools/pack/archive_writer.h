@@ -60,13 +60,17 @@ struct PackOptions {
   bool solid = false;
   Signature signature = Signature::kStandard;
   bool scramble = false;  // XOR every byte with the player's key
+  // 0 stores; 1 (fastest) to 5 (smallest) compress, method byte '0' + level.
+  // Outside solid archives a file that does not shrink is stored anyway.
+  int level = 0;
 };
 
 // Called with bytes done and bytes in all while packing.
 using Progress = std::function<void(uint64_t done, uint64_t total)>;
 
 // Builds a whole archive. Throws std::runtime_error for input the format
-// cannot carry (a file of 4 GiB or more, a name longer than 65535 bytes).
+// cannot carry (a file of 2 GiB or more, a name longer than 65535 bytes, an
+// archive of 2 GiB or more) and for a level outside 0 to 5.
 Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& options,
                    const Progress& progress = {});
 

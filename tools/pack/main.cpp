@@ -21,12 +21,18 @@ const char kUsage[] =
     "everything below them).\n"
     "  -o, --output OUT        the archive to write (replaced atomically)\n"
     "  -0                      store files uncompressed (the default)\n"
+    "  -1 ... -5               compress: -1 fastest, -5 smallest; outside solid\n"
+    "                          archives a file that does not shrink is stored\n"
     "  --solid                 mark the archive solid\n"
     "  --signature KIND        'standard' (Rar!) or 'alternative' (KwindE!)\n"
     "  --scramble              XOR every byte with 0x5E, as the player embeds it\n"
     "  -C DIR                  read the FILEs that follow relative to DIR\n"
     "  --name-as NAME          store the next FILE under NAME\n"
+    "  -q, --quiet             no progress report on standard error\n"
     "The file times come from SOURCE_DATE_EPOCH when it is set, else from the files.\n";
+
+// Inputs smaller than this are packed without a progress report.
+constexpr uint64_t kProgressThreshold = 4u << 20;
 
 struct Source {
   std::string path;  // on disk
@@ -78,6 +84,7 @@ int main(int argc, char** argv) {
   pack::PackOptions options;
   std::vector<Source> sources;
   std::string dir, name_as;
+  bool quiet = false;
   try {
     for (int i = 1; i < argc; ++i) {
       std::string arg = argv[i];
@@ -90,8 +97,11 @@ int main(int argc, char** argv) {
         return 0;
       } else if (arg == "-o" || arg == "--output") {
         output = value("-o");
-      } else if (arg == "-0") {
-        // Stored is the only method so far.
+      } else if (arg.size() == 2 && arg[0] == '-' && arg[1] >= '0' && arg[1] <= '9') {
+        if (arg[1] > '5') UsageError("unknown level " + arg + " (-0 to -5)");
+        options.level = arg[1] - '0';
+      } else if (arg == "-q" || arg == "--quiet") {
+        quiet = true;
       } else if (arg == "--solid") {
         options.solid = true;
       } else if (arg == "--scramble") {
@@ -120,7 +130,22 @@ int main(int argc, char** argv) {
     for (const Source& s : sources) {
       files.push_back({pack::ArchiveName(s.name), tools::ReadWholeFile(s.path), pack::DosTime(FileTime(s.path))});
     }
-    pack::Bytes archive = pack::BuildArchive(files, options);
+    uint64_t total = 0;
+    for (const pack::InputFile& f : files) total += f.data.size();
+    pack::Progress progress;
+    int shown = -1;
+    const bool report = !quiet && options.level > 0 && total >= kProgressThreshold;
+    if (report) {
+      progress = [&](uint64_t done, uint64_t all) {
+        int percent = all ? static_cast<int>(done * 100 / all) : 100;
+        if (percent == shown) return;
+        shown = percent;
+        std::fprintf(stderr, "\rquarb-pack: %3d%% of %.1f MiB", percent, all / 1048576.0);
+        std::fflush(stderr);
+      };
+    }
+    pack::Bytes archive = pack::BuildArchive(files, options, progress);
+    if (report) std::fprintf(stderr, "\n");
     tools::WriteFileAtomically(output, archive.data(), archive.size());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quarb-pack: %s\n", e.what());

@@ -1,0 +1,27 @@
+// What each compression level does: -1 is the fastest, -5 the smallest.
+#pragma once
+
+#include "tools/pack/compressor/lz_parser.h"
+
+namespace pack {
+
+inline constexpr int kMinLevel = 1;
+inline constexpr int kMaxLevel = 5;
+
+struct LevelSettings {
+  ParseSettings parse;
+  int hash_bits;
+  int depth;  // hash-chain candidates per position
+};
+
+inline LevelSettings SettingsForLevel(int level) {
+  switch (level) {
+    case 1: return {{ParseMethod::kGreedy, 32, 1}, 15, 4};
+    case 2: return {{ParseMethod::kLazy, 64, 1}, 16, 12};
+    case 3: return {{ParseMethod::kLazy, 128, 1}, 16, 48};
+    case 4: return {{ParseMethod::kOptimal, 128, 1}, 17, 32};
+    default: return {{ParseMethod::kOptimal, 258, 2}, 17, 128};
+  }
+}
+
+}  // namespace pack

@@ -1,0 +1,190 @@
+#include "tools/pack/compressor/lz_codes.h"
+
+#include <cmath>
+
+#include "tools/pack/compressor/huffman_lengths.h"
+
+namespace pack {
+
+using namespace codes;
+
+void LzStats::Add(const LzCode& c) {
+  ++main[c.main];
+  if (c.main >= kRecentFirst && c.main < kShortFirst) ++repeat[c.slot];
+  if (c.main >= kMatchFirst) ++distance[c.slot];
+  extra_bits += c.bits1 + c.bits2;
+}
+
+void LzStats::Add(const LzStats& o) {
+  for (int i = 0; i < kMainSymbols; ++i) main[i] += o.main[i];
+  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += o.distance[i];
+  for (int i = 0; i < kRepeatSymbols; ++i) repeat[i] += o.repeat[i];
+  extra_bits += o.extra_bits;
+}
+
+void LzPrices::Derive() {
+  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i];
+  for (uint32_t len = 3; len <= 258; ++len) {
+    int slot = LengthSlot(len - 3);
+    match_length[len] = main[kMatchFirst + slot] + kLengthExtraBits[slot];
+  }
+  for (uint32_t len = 2; len <= 257; ++len) {
+    int slot = LengthSlot(len - 2);
+    recent_length[len] = repeat[slot] + kLengthExtraBits[slot];
+  }
+}
+
+LzPrices LzPrices::FromLengths(const uint8_t* lengths, uint32_t absent) {
+  LzPrices p;
+  for (int i = 0; i < kMainSymbols; ++i) p.main[i] = lengths[i] ? lengths[i] : absent;
+  for (int i = 0; i < kDistanceSymbols; ++i) {
+    uint8_t l = lengths[kMainSymbols + i];
+    p.distance[i] = l ? l : absent;
+  }
+  for (int i = 0; i < kRepeatSymbols; ++i) {
+    uint8_t l = lengths[kMainSymbols + kDistanceSymbols + i];
+    p.repeat[i] = l ? l : absent;
+  }
+  p.Derive();
+  return p;
+}
+
+namespace {
+
+void Information(const std::vector<uint64_t>& freqs, uint32_t* out) {
+  uint64_t total = 0;
+  for (uint64_t f : freqs) total += f;
+  for (size_t i = 0; i < freqs.size(); ++i) {
+    // Unseen symbols cost as if seen once in twice the data.
+    double p = freqs[i] ? static_cast<double>(freqs[i]) / total : 0.5 / (total + 1);
+    double bits = -std::log2(p);
+    out[i] = static_cast<uint32_t>(std::lround(bits < 1 ? 1 : (bits > 15 ? 15 : bits)));
+  }
+}
+
+}  // namespace
+
+LzPrices LzPrices::FromStats(const LzStats& stats) {
+  LzPrices p;
+  Information(stats.main, p.main);
+  Information(stats.distance, p.distance);
+  Information(stats.repeat, p.repeat);
+  p.Derive();
+  return p;
+}
+
+LzPrices LzPrices::Initial() {
+  LzPrices p;
+  for (int i = 0; i < 256; ++i) p.main[i] = 8;
+  for (int i = 256; i < kMainSymbols; ++i) p.main[i] = 8;
+  p.main[kRepeatLast] = 7;
+  p.main[kRecentFirst] = 6;
+  p.main[kNewTables] = 15;
+  for (int i = 0; i < kDistanceSymbols; ++i) p.distance[i] = 5;
+  for (int i = 0; i < kRepeatSymbols; ++i) p.repeat[i] = i < 8 ? 3 : 5;
+  p.Derive();
+  return p;
+}
+
+uint32_t CodeBits(const LzCode& c, const LzPrices& p) {
+  uint32_t bits = p.main[c.main] + c.bits1 + c.bits2;
+  if (c.main >= kRecentFirst && c.main < kShortFirst) bits += p.repeat[c.slot];
+  if (c.main >= kMatchFirst) bits += p.distance[c.slot] - kDistanceExtraBits[c.slot];
+  return bits;
+}
+
+bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& h, const LzPrices& p, LzCode* code,
+               uint32_t* bits) {
+  uint32_t best = UINT32_MAX;
+  LzCode c;
+  if (distance == 0 || distance > kMaxDistance || length < 2 || length > kMaxMatch) return false;
+  if (h.prev_length == length && h.prev_distance == distance) {
+    best = p.main[kRepeatLast];
+    c = LzCode{};
+    c.main = kRepeatLast;
+  }
+  for (int k = 0; k < 4; ++k) {
+    if (h.Recent(k) != distance) continue;
+    uint32_t coded = length - RecentLengthBonus(distance);
+    if (length < MinRecentLength(distance) || coded > 257) break;
+    uint32_t price = p.main[kRecentFirst + k] + p.recent_length[coded];
+    if (price < best) {
+      best = price;
+      int slot = LengthSlot(coded - 2);
+      c = LzCode{};
+      c.main = static_cast<uint16_t>(kRecentFirst + k);
+      c.slot = static_cast<uint8_t>(slot);
+      c.bits1 = kLengthExtraBits[slot];
+      c.extra1 = static_cast<uint16_t>(coded - 2 - kLengthBase[slot]);
+    }
+  }
+  if (length == 2 && distance <= 256) {
+    int slot = ShortDistanceSlot(distance - 1);
+    uint32_t price = p.main[kShortFirst + slot] + kShortDistanceExtraBits[slot];
+    if (price < best) {
+      best = price;
+      c = LzCode{};
+      c.main = static_cast<uint16_t>(kShortFirst + slot);
+      c.bits1 = kShortDistanceExtraBits[slot];
+      c.extra1 = static_cast<uint16_t>(distance - 1 - kShortDistanceBase[slot]);
+    }
+  }
+  if (length >= MinMatchLength(distance) && length <= MaxMatchLength(distance)) {
+    uint32_t coded = length - MatchLengthBonus(distance);
+    uint32_t price = p.match_length[coded] + p.DistancePrice(distance);
+    if (price < best) {
+      best = price;
+      int lslot = LengthSlot(coded - 3);
+      int dslot = DistanceSlot(distance - 1);
+      c = LzCode{};
+      c.main = static_cast<uint16_t>(kMatchFirst + lslot);
+      c.bits1 = kLengthExtraBits[lslot];
+      c.extra1 = static_cast<uint16_t>(coded - 3 - kLengthBase[lslot]);
+      c.slot = static_cast<uint8_t>(dslot);
+      c.bits2 = kDistanceExtraBits[dslot];
+      c.extra2 = distance - 1 - kDistanceBase[dslot];
+    }
+  }
+  if (best == UINT32_MAX) return false;
+  *code = c;
+  if (bits) *bits = best;
+  return true;
+}
+
+LzTables::LzTables(std::vector<uint8_t> l) : lengths(std::move(l)) {
+  codes.resize(lengths.size());
+  auto part = [&](int from, int count) {
+    std::vector<uint8_t> sub(lengths.begin() + from, lengths.begin() + from + count);
+    std::vector<uint16_t> c = CanonicalCodes(sub);
+    std::copy(c.begin(), c.end(), codes.begin() + from);
+  };
+  part(0, kMainSymbols);
+  part(kMainSymbols, kDistanceSymbols);
+  part(kMainSymbols + kDistanceSymbols, kRepeatSymbols);
+}
+
+uint64_t LzTables::Bits(const LzStats& s) const {
+  uint64_t a = CodedBits(s.main, lengths.data());
+  uint64_t b = CodedBits(s.distance, lengths.data() + kMainSymbols);
+  uint64_t c = CodedBits(s.repeat, lengths.data() + kMainSymbols + kDistanceSymbols);
+  if (a == UINT64_MAX || b == UINT64_MAX || c == UINT64_MAX) return UINT64_MAX;
+  return a + b + c + s.extra_bits;
+}
+
+void WriteLzCode(BitWriter& out, const LzCode& c, const LzTables& t) {
+  out.Write(t.codes[c.main], t.lengths[c.main]);
+  if (c.main >= kRecentFirst && c.main < kShortFirst) {
+    int r = kMainSymbols + kDistanceSymbols + c.slot;
+    out.Write(t.codes[r], t.lengths[r]);
+    out.Write(c.extra1, c.bits1);
+  } else if (c.main >= kShortFirst && c.main < kNewTables) {
+    out.Write(c.extra1, c.bits1);
+  } else if (c.main >= kMatchFirst) {
+    out.Write(c.extra1, c.bits1);
+    int d = kMainSymbols + c.slot;
+    out.Write(t.codes[d], t.lengths[d]);
+    out.Write(c.extra2, c.bits2);
+  }
+}
+
+}  // namespace pack

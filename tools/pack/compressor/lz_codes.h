@@ -1,0 +1,112 @@
+// LZ-mode codes: how a literal or a match becomes main-table symbols, slot
+// symbols and extra bits, what it costs, and what it does to the decoder's
+// match history.
+//
+// A match is a (length, distance) pair; which symbol carries it (256 for the
+// previous match again, 257-260 for a recent distance, 261-268 for a short
+// match, 270-297 for any other) depends on the history, and every choice
+// leaves the same history behind: the distance is pushed and the match
+// becomes the previous match.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/pack/compressor/bit_writer.h"
+#include "tools/pack/compressor/code_slots.h"
+
+namespace pack {
+
+// The decoder's recent distances and previous match.
+struct MatchHistory {
+  uint32_t recent[4] = {0, 0, 0, 0};  // ring, written at slot `pushes` & 3
+  uint32_t pushes = 0;
+  uint32_t prev_length = 0;
+  uint32_t prev_distance = 0;
+
+  // k = 0 is the newest distance (symbol 257), k = 3 the oldest (260).
+  uint32_t Recent(int k) const { return recent[(pushes - 1 - k) & 3]; }
+  void Apply(uint32_t length, uint32_t distance) {
+    recent[pushes & 3] = distance;
+    ++pushes;
+    prev_length = length;
+    prev_distance = distance;
+  }
+};
+
+// One coded item of the LZ stream.
+struct LzCode {
+  uint16_t main = 0;        // main-table symbol
+  uint8_t slot = 0;         // distance slot (270-297) or repeat-length slot (257-260)
+  uint8_t bits1 = 0;        // extra bits of the length, or of the short distance
+  uint8_t bits2 = 0;        // extra bits of the distance (270-297)
+  uint16_t extra1 = 0;
+  uint32_t extra2 = 0;
+};
+
+// Symbol frequencies of a run of codes, in the order of the table block:
+// main, distance, repeat.
+struct LzStats {
+  std::vector<uint64_t> main = std::vector<uint64_t>(codes::kMainSymbols, 0);
+  std::vector<uint64_t> distance = std::vector<uint64_t>(codes::kDistanceSymbols, 0);
+  std::vector<uint64_t> repeat = std::vector<uint64_t>(codes::kRepeatSymbols, 0);
+  uint64_t extra_bits = 0;
+
+  void Add(const LzCode& code);
+  void Add(const LzStats& other);
+};
+
+// Bit costs of the LZ alphabets, with the length parts folded in so that a
+// match is priced with a few lookups.
+struct LzPrices {
+  uint32_t main[codes::kMainSymbols];
+  uint32_t distance[codes::kDistanceSymbols];  // slot symbol plus its extra bits
+  uint32_t repeat[codes::kRepeatSymbols];
+  uint32_t match_length[259];   // coded length 3-258: main symbol and extra bits
+  uint32_t recent_length[258];  // coded length 2-257: repeat symbol and extra bits
+
+  // From the 374 lengths of a table block; symbols without a code cost
+  // `absent` bits, so that a parse may still pick them when they pay.
+  static LzPrices FromLengths(const uint8_t* lengths, uint32_t absent = 14);
+  // From frequencies (their information content, rounded).
+  static LzPrices FromStats(const LzStats& stats);
+  // A start for data nothing is known about yet.
+  static LzPrices Initial();
+
+  uint32_t Literal(uint8_t b) const { return main[b]; }
+  uint32_t DistancePrice(uint32_t distance) const {
+    return this->distance[codes::DistanceSlot(distance - 1)];
+  }
+
+ private:
+  void Derive();
+};
+
+inline LzCode LiteralCode(uint8_t b) {
+  LzCode c;
+  c.main = b;
+  return c;
+}
+
+// The cheapest code for a match of `length` at `distance` after `history`.
+// Returns false when no symbol can express it (too short for the distance,
+// or a length 2 at a distance that is neither short nor recent).
+bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& history, const LzPrices& prices,
+               LzCode* code, uint32_t* bits);
+
+// Cost of a code under `prices`.
+uint32_t CodeBits(const LzCode& code, const LzPrices& prices);
+
+// Code lengths and codes of the three LZ tables, as the decoder will build them.
+struct LzTables {
+  std::vector<uint8_t> lengths;  // 374: main, distance, repeat
+  std::vector<uint16_t> codes;
+
+  explicit LzTables(std::vector<uint8_t> lengths);
+  const uint8_t* Main() const { return lengths.data(); }
+  uint64_t Bits(const LzStats& stats) const;  // UINT64_MAX when a used symbol has no code
+};
+
+void WriteLzCode(BitWriter& out, const LzCode& code, const LzTables& tables);
+
+}  // namespace pack
