@@ -87,6 +87,13 @@ std::vector<uint8_t> Build(const Dib& dib) {
   return out;
 }
 
+Dib Make(int bits, int width, int height, std::vector<uint32_t> pixels, std::vector<uint32_t> table = {}) {
+  Dib dib;
+  dib.bits = bits, dib.width = width, dib.height = height;
+  dib.pixels = std::move(pixels), dib.table = std::move(table);
+  return dib;
+}
+
 std::vector<uint32_t> GreyTable() {
   std::vector<uint32_t> table;
   for (uint32_t i = 0; i < 256; ++i) table.push_back(i * 0x010101);
@@ -126,135 +133,65 @@ class LoadBitmapTest : public ::testing::Test {
 };
 
 TEST_F(LoadBitmapTest, EightBitGreyBottomUpAndTopDown) {
-  Dib dib;
-  dib.width = 5;  // rows padded from 5 to 8 bytes
-  dib.height = 3;
-  dib.table = GreyTable();
-  std::vector<uint32_t> expected;
-  for (int i = 0; i < 15; ++i) {
-    dib.pixels.push_back(i * 17);
-    expected.push_back(i * 17 * 0x010101u);
-  }
-  ExpectLoads(dib, 5, 3, expected);
-  dib.height = -3;
-  ExpectLoads(dib, 5, 3, expected);
+  std::vector<uint32_t> indices, grey;
+  for (uint32_t i = 0; i < 15; ++i) indices.push_back(i * 17), grey.push_back(i * 17 * 0x010101u);
+  ExpectLoads(Make(8, 5, 3, indices, GreyTable()), 5, 3, grey);  // rows padded from 5 to 8 bytes
+  ExpectLoads(Make(8, 5, -3, indices, GreyTable()), 5, 3, grey);
 }
 
-TEST_F(LoadBitmapTest, ShortColourTableAndIndicesPastIt) {
-  Dib dib;
-  dib.width = 4;
-  dib.height = 1;
+TEST_F(LoadBitmapTest, OtherPalettisedDepthsAndShortColourTables) {
+  ExpectLoads(Make(1, 10, 1, {1, 0, 0, 1, 1, 0, 1, 0, 0, 1}, {0x000000, 0xFFFFFF}), 10, 1,
+              {0xFFFFFF, 0, 0, 0xFFFFFF, 0xFFFFFF, 0, 0xFFFFFF, 0, 0, 0xFFFFFF});
+  std::vector<uint32_t> sixteen = GreyTable();
+  sixteen.resize(16);
+  ExpectLoads(Make(4, 3, -2, {15, 1, 14, 2, 13, 3}, sixteen), 3, 2,
+              {0x0F0F0F, 0x010101, 0x0E0E0E, 0x020202, 0x0D0D0D, 0x030303});
+  // biClrUsed 2: the rows start after two entries, and indices past them are black.
+  Dib dib = Make(8, 4, 1, {1, 0, 2, 255}, {0x102030, 0x405060});
   dib.colours_used = 2;
-  dib.table = {0x102030, 0x405060};
-  dib.pixels = {1, 0, 2, 255};  // 2 and 255 lie past the table: black
   ExpectLoads(dib, 4, 1, {0x405060, 0x102030, 0, 0});
-}
-
-TEST_F(LoadBitmapTest, OneAndFourBitIndices) {
-  Dib one;
-  one.bits = 1;
-  one.width = 10;
-  one.height = 2;
-  one.table = {0x000000, 0xFFFFFF};
-  std::vector<uint32_t> expected;
-  for (int i = 0; i < 20; ++i) {
-    one.pixels.push_back((i * 7 >> 2) & 1);
-    expected.push_back(one.pixels.back() ? 0xFFFFFF : 0);
-  }
-  ExpectLoads(one, 10, 2, expected);
-
-  Dib four;
-  four.bits = 4;
-  four.width = 3;
-  four.height = -2;
-  four.table = GreyTable();
-  four.table.resize(16);
-  four.pixels = {15, 1, 14, 2, 13, 3};
-  ExpectLoads(four, 3, 2, {15 * 0x010101u, 0x010101, 14 * 0x010101u, 2 * 0x010101u, 13 * 0x010101u, 3 * 0x010101u});
-}
-
-TEST_F(LoadBitmapTest, TwentyFourBitBottomUpAndTopDown) {
-  Dib dib;
-  dib.bits = 24;
-  dib.width = 3;  // 9 bytes a row, padded to 12
-  dib.height = 2;
-  dib.pixels = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xABCDEF, 0x010203};
-  ExpectLoads(dib, 3, 2, dib.pixels);
-  dib.height = -2;
-  ExpectLoads(dib, 3, 2, dib.pixels);
-}
-
-TEST_F(LoadBitmapTest, TwentyFourBitSkipsAnOptionalColourTable) {
-  Dib dib;
-  dib.bits = 24;
-  dib.width = 1;
-  dib.height = 1;
-  dib.colours_used = 2;
-  dib.table = {0x999999, 0x888888};
-  dib.pixels = {0x123456};
-  ExpectLoads(dib, 1, 1, {0x123456});
-}
-
-TEST_F(LoadBitmapTest, ThirtyTwoBitDropsTheTopByte) {
-  Dib dib;
-  dib.bits = 32;
-  dib.width = 2;
-  dib.height = 2;
-  dib.pixels = {0xFF112233, 0x80445566, 0x00778899, 0x7FAABBCC};
-  ExpectLoads(dib, 2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC});
-  dib.height = -2;
-  ExpectLoads(dib, 2, 2, {0x112233, 0x445566, 0x778899, 0xAABBCC});
-}
-
-TEST_F(LoadBitmapTest, BitfieldsAfterTheInfoHeaderAndInsideAVersionFiveHeader) {
-  Dib dib;
-  dib.bits = 32;
-  dib.compression = BI_BITFIELDS;
-  dib.width = 2;
-  dib.height = 1;
-  dib.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};  // stored as R, G, B from low to high
-  dib.pixels = {0x00332211, 0xFF665544};
-  ExpectLoads(dib, 2, 1, {0x112233, 0x445566});
-  dib.header_size = 124;
-  ExpectLoads(dib, 2, 1, {0x112233, 0x445566});
-
-  Dib sixteen;
-  sixteen.bits = 16;
-  sixteen.compression = BI_BITFIELDS;
-  sixteen.width = 3;
-  sixteen.height = 1;
-  sixteen.masks = {0xF800, 0x07E0, 0x001F};  // 5-6-5
-  sixteen.pixels = {0xF800, 0x07E0, 0x001F};
-  ExpectLoads(sixteen, 3, 1, {0xFF0000, 0x00FF00, 0x0000FF});
-}
-
-TEST_F(LoadBitmapTest, SixteenBitDefaultsToFiveFiveFive) {
-  Dib dib;
-  dib.bits = 16;
-  dib.width = 3;
-  dib.height = 1;
-  dib.pixels = {0x7C00, 0x03E0, 0x0010};
-  ExpectLoads(dib, 3, 1, {0xFF0000, 0x00FF00, 0x000084});
-}
-
-TEST_F(LoadBitmapTest, CoreHeaderWithThreeByteColourTable) {
-  Dib dib;
+  // The core header's colour table has three bytes an entry.
+  dib = Make(8, 2, 2, {0, 255, 128, 64}, GreyTable());
   dib.header_size = 12;
-  dib.width = 2;
-  dib.height = 2;
-  dib.table = GreyTable();
-  dib.pixels = {0, 255, 128, 64};
   ExpectLoads(dib, 2, 2, {0, 0xFFFFFF, 0x808080, 0x404040});
 }
 
+TEST_F(LoadBitmapTest, TwentyFourAndThirtyTwoBits) {
+  const std::vector<uint32_t> colours = {0xFF0000, 0x00FF00, 0x0000FF, 0x123456, 0xABCDEF, 0x010203};
+  ExpectLoads(Make(24, 3, 2, colours), 3, 2, colours);  // 9 bytes a row, padded to 12
+  ExpectLoads(Make(24, 3, -2, colours), 3, 2, colours);
+  // An optional colour table before 24-bit rows is skipped.
+  Dib dib = Make(24, 1, 1, {0x123456}, {0x999999, 0x888888});
+  dib.colours_used = 2;
+  ExpectLoads(dib, 1, 1, {0x123456});
+  // The fourth byte of a 32-bit pixel is dropped.
+  const std::vector<uint32_t> stored = {0xFF112233, 0x80445566, 0x00778899, 0x7FAABBCC};
+  const std::vector<uint32_t> xrgb = {0x112233, 0x445566, 0x778899, 0xAABBCC};
+  ExpectLoads(Make(32, 2, 2, stored), 2, 2, xrgb);
+  ExpectLoads(Make(32, 2, -2, stored), 2, 2, xrgb);
+}
+
+TEST_F(LoadBitmapTest, BitfieldsAndSixteenBits) {
+  // Masks after the info header, then inside a version 5 header.
+  Dib dib = Make(32, 2, 1, {0x00332211, 0xFF665544});
+  dib.compression = BI_BITFIELDS;
+  dib.masks = {0x000000FF, 0x0000FF00, 0x00FF0000};
+  ExpectLoads(dib, 2, 1, {0x112233, 0x445566});
+  dib.header_size = 124;
+  ExpectLoads(dib, 2, 1, {0x112233, 0x445566});
+  // 5-6-5 masks, and the plain 16-bit default of 5-5-5.
+  dib = Make(16, 3, 1, {0xF800, 0x07E0, 0x001F});
+  dib.compression = BI_BITFIELDS;
+  dib.masks = {0xF800, 0x07E0, 0x001F};
+  ExpectLoads(dib, 3, 1, {0xFF0000, 0x00FF00, 0x0000FF});
+  ExpectLoads(Make(16, 3, 1, {0x7C00, 0x03E0, 0x0010}), 3, 1, {0xFF0000, 0x00FF00, 0x000084});
+}
+
 TEST_F(LoadBitmapTest, EveryTruncationIsRefused) {
-  Dib dibs[4];
-  dibs[0].width = 3, dibs[0].height = 2, dibs[0].table = GreyTable(), dibs[0].pixels.assign(6, 7);
-  dibs[1].bits = 24, dibs[1].width = 3, dibs[1].height = -2, dibs[1].pixels.assign(6, 0x123456);
-  dibs[2].bits = 32, dibs[2].compression = BI_BITFIELDS, dibs[2].width = 1, dibs[2].height = 1;
-  dibs[2].masks = {0xFF0000, 0xFF00, 0xFF}, dibs[2].pixels = {1};
-  dibs[3].header_size = 12, dibs[3].bits = 8, dibs[3].width = 1, dibs[3].height = 1;
-  dibs[3].table = GreyTable(), dibs[3].pixels = {1};
+  Dib dibs[] = {Make(8, 3, 2, std::vector<uint32_t>(6, 7), GreyTable()), Make(24, 3, -2, std::vector<uint32_t>(6, 1)),
+                Make(32, 1, 1, {1}), Make(8, 1, 1, {1}, GreyTable())};
+  dibs[2].compression = BI_BITFIELDS, dibs[2].masks = {0xFF0000, 0xFF00, 0xFF};
+  dibs[3].header_size = 12;
   for (const Dib& dib : dibs) {
     std::vector<uint8_t> whole = Build(dib);
     HBITMAP full = Load(whole);
@@ -268,11 +205,7 @@ TEST_F(LoadBitmapTest, EveryTruncationIsRefused) {
 }
 
 TEST_F(LoadBitmapTest, MalformedHeadersAreRefused) {
-  Dib good;
-  good.bits = 24;
-  good.width = 2;
-  good.height = 2;
-  good.pixels.assign(4, 0);
+  const Dib good = Make(24, 2, 2, {0, 0, 0, 0});
   HBITMAP loaded = Load(Build(good));
   ASSERT_NE(loaded, nullptr);
   DeleteObject(loaded);
@@ -303,14 +236,7 @@ TEST_F(LoadBitmapTest, MalformedHeadersAreRefused) {
   bytes = Build(good);
   Put16(bytes, 12, 2);  // two planes
   EXPECT_EQ(Load(bytes), nullptr);
-}
-
-TEST_F(LoadBitmapTest, MissingOrNamedResourcesAreNotFound) {
-  Dib dib;
-  dib.width = 1, dib.height = 1, dib.table = GreyTable(), dib.pixels = {0};
-  HBITMAP loaded = Load(Build(dib));
-  ASSERT_NE(loaded, nullptr);
-  DeleteObject(loaded);
+  // Missing and named resources are not found.
   EXPECT_EQ(LoadBitmapA(nullptr, MAKEINTRESOURCEA(6)), nullptr);
   EXPECT_EQ(LoadBitmapA(nullptr, "5"), nullptr);
 }
@@ -320,12 +246,10 @@ TEST_F(LoadBitmapTest, MissingOrNamedResourcesAreNotFound) {
 // reads outside the bytes (run under the sanitizer build to see the latter).
 TEST_F(LoadBitmapTest, DamagedDataNeverReadsOutOfBounds) {
   std::mt19937 rng(7);
-  Dib seeds[3];
-  seeds[0].width = 9, seeds[0].height = 4, seeds[0].table = GreyTable(), seeds[0].pixels.assign(36, 3);
-  seeds[1].header_size = 108, seeds[1].bits = 32, seeds[1].compression = BI_BITFIELDS;
-  seeds[1].width = 3, seeds[1].height = -3, seeds[1].masks = {0xFF0000, 0xFF00, 0xFF}, seeds[1].pixels.assign(9, 5);
-  seeds[2].bits = 4, seeds[2].width = 7, seeds[2].height = 3, seeds[2].colours_used = 3;
-  seeds[2].table = {1, 2, 3}, seeds[2].pixels.assign(21, 2);
+  Dib seeds[] = {Make(8, 9, 4, std::vector<uint32_t>(36, 3), GreyTable()), Make(32, 3, -3, std::vector<uint32_t>(9, 5)),
+                 Make(4, 7, 3, std::vector<uint32_t>(21, 2), {1, 2, 3})};
+  seeds[1].header_size = 108, seeds[1].compression = BI_BITFIELDS, seeds[1].masks = {0xFF0000, 0xFF00, 0xFF};
+  seeds[2].colours_used = 3;
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> bytes = Build(seeds[round % 3]);
     int damage = 1 + rng() % 4;
