@@ -2,6 +2,7 @@
 // through libopenmpt, the library the player renders with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <libopenmpt/libopenmpt.hpp>
 #include <stdexcept>
@@ -141,6 +142,36 @@ TEST(Writers, XmEnvelopeShapesTheNote) {
   std::vector<float> frames = Render(WriteXm(m), 1.5);
   EXPECT_GT(Rms(frames, 0, kRate / 10), 0.05);
   EXPECT_LT(Rms(frames, kRate, frames.size() / 2), 0.001);
+}
+
+TEST(Synth, TonesLoopWholePeriodsAfterTheirFade) {
+  Sample pluck = synth::Tone("pluck", {synth::Wave::kPulse25, 64, 10, 0.3f, 2, 0.8f});
+  EXPECT_EQ(pluck.data.size(), 12u * 64u);
+  EXPECT_EQ(pluck.loop_start, 10u * 64u);
+  EXPECT_EQ(pluck.loop_length, 2u * 64u);
+  // Full level at the start, the sustain level inside the loop.
+  EXPECT_NEAR(pluck.data[0], 0.8f, 1e-4);
+  EXPECT_NEAR(pluck.data[pluck.loop_start], 0.8f * 0.3f, 1e-4);
+  EXPECT_EQ(synth::MidiAtReference(32), 60);
+  EXPECT_EQ(synth::MidiAtReference(128), 36);
+  EXPECT_THROW(synth::MidiAtReference(48), std::invalid_argument);
+}
+
+TEST(Synth, DrumsAreEvenLengthOneShotsThatDieAway) {
+  for (const Sample& drum : {synth::Kick("k"), synth::Snare("s"), synth::HiHat("h", false), synth::HiHat("o", true),
+                             synth::Tom("t"), synth::Crash("c"), synth::Clap("x")}) {
+    SCOPED_TRACE(drum.name);
+    EXPECT_EQ(drum.data.size() % 2, 0u);  // Amiga samples are counted in words
+    EXPECT_EQ(drum.loop_length, 0u);
+    float peak = 0, tail = 0;
+    for (size_t i = 0; i < drum.data.size(); ++i) {
+      peak = std::max(peak, std::fabs(drum.data[i]));
+      if (i + 200 >= drum.data.size()) tail = std::max(tail, std::fabs(drum.data[i]));
+    }
+    EXPECT_GT(peak, 0.2f);
+    EXPECT_LE(peak, 1.0f);
+    EXPECT_LT(tail, 0.05f) << "ends in a click";
+  }
 }
 
 TEST(Chords, SymbolsGiveRootBassAndTones) {

@@ -1,5 +1,6 @@
 #include "tools/gen/songs/synth.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
@@ -43,6 +44,13 @@ class Noise {
  private:
   uint32_t state_ = 0x4A3B;
 };
+
+// A one-shot that stops above silence clicks: fade its last 15 ms out.
+std::vector<float> FadeTail(std::vector<float> data) {
+  const size_t fade = std::min<size_t>(data.size(), static_cast<size_t>(0.015 * kDrumRate));
+  for (size_t i = 0; i < fade; ++i) data[data.size() - 1 - i] *= static_cast<float>(i) / static_cast<float>(fade);
+  return data;
+}
 
 Sample Finish(const std::string& name, std::vector<float> data, int volume) {
   Sample s;
@@ -107,7 +115,7 @@ Sample Kick(const std::string& name, int volume) {
     if (i < 24) v += 0.3 * (1.0 - i / 24.0);  // the beater's click
     data.push_back(static_cast<float>(0.95 * std::tanh(1.4 * v)));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 Sample Snare(const std::string& name, int volume) {
@@ -124,7 +132,7 @@ Sample Snare(const std::string& name, int volume) {
     previous = r;
     data.push_back(static_cast<float>(0.85 * std::tanh(0.7 * body + 0.6 * hiss)));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 Sample HiHat(const std::string& name, bool open, int volume) {
@@ -140,7 +148,7 @@ Sample HiHat(const std::string& name, bool open, int volume) {
     previous = r;
     data.push_back(static_cast<float>(0.6 * v));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 Sample Tom(const std::string& name, int volume) {
@@ -152,7 +160,7 @@ Sample Tom(const std::string& name, int volume) {
     phase += (110.0 + 60.0 * std::exp(-t / 0.05)) / kDrumRate;
     data.push_back(static_cast<float>(0.85 * std::sin(2 * kPi * phase) * Envelope(t, 0.12)));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 Sample Crash(const std::string& name, int volume) {
@@ -167,7 +175,7 @@ Sample Crash(const std::string& name, int volume) {
     previous = r;
     data.push_back(static_cast<float>(0.55 * v));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 Sample Clap(const std::string& name, int volume) {
@@ -184,7 +192,7 @@ Sample Clap(const std::string& name, int volume) {
     previous = r;
     data.push_back(static_cast<float>(0.8 * v));
   }
-  return Finish(name, std::move(data), volume);
+  return Finish(name, FadeTail(std::move(data)), volume);
 }
 
 }  // namespace songs::synth
