@@ -69,6 +69,24 @@ TEST(Conformance, EveryStoredEntryExtractsWithItsCrc) {
   EXPECT_EQ(counts.stored, 17);
 }
 
+TEST(Conformance, EveryCompressedEntryOfVersion20ExtractsWithItsCrc) {
+  Counts counts = CheckAll(true);
+  EXPECT_EQ(counts.stored, 17);
+  // MANIFEST.md lists 7 such entries in 5 archives.
+  EXPECT_EQ(counts.compressed, 7);
+}
+
+TEST(Conformance, TheRecordingDecodesAlikeInRegularAndMultimediaMode) {
+  Bytes wav = tools::ReadWholeFile(kDir / "expected" / "junrar-BoatModernEnglish.wav");
+  ASSERT_EQ(wav.size(), 56464u);
+  for (const char* archive : {"junrar-BoatModernEnglish-regular-unpack20.rar",
+                              "junrar-BoatModernEnglish-audio-text-unpack20.rar"}) {
+    SCOPED_TRACE(archive);
+    Bytes image = tools::ReadWholeFile(kDir / archive);
+    EXPECT_EQ(Extract(image, "BoatModernEnglish.wav"), wav);
+  }
+}
+
 TEST(Conformance, KnownContentsOfStoredEntries) {
   Bytes nopsw = tools::ReadWholeFile(kDir / "rarfile-rar202-comment-nopsw.rar");
   EXPECT_EQ(Extract(nopsw, "FILE1.TXT"), Text("file1\r\n"));
