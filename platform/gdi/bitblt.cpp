@@ -1,5 +1,6 @@
 // BitBlt and PatBlt: handle checks, clipping, then the raster operation.
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -40,9 +41,12 @@ void ClipTo(Block* block, int64_t dx, int64_t dy, int width, int height) {
   block->bottom = std::min(block->bottom, height - dy);
 }
 
-BOOL Blit(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop) {
+// `brush`, when given, stands in for the destination's own brush.
+BOOL Blit(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop,
+          const gdi::Brush* brush = nullptr) {
   Surface to;
   if (!SurfaceOf(dest, &to)) return FALSE;
+  if (brush) to.pattern = brush->pattern;
   const uint8_t index = gdi::RopIndex(rop);
   const bool uses_source = gdi::RopUsesSource(index);
   Surface from;
@@ -95,4 +99,15 @@ BOOL PatBlt(HDC dest, int x, int y, int width, int height, DWORD rop) {
   // PatBlt takes only the operations that leave the source out.
   if (gdi::RopUsesSource(gdi::RopIndex(rop))) return FALSE;
   return Blit(dest, x, y, width, height, nullptr, 0, 0, rop);
+}
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+  const gdi::Brush* b = gdi::FindBrush(brush);
+  if (!rect || !b || !gdi::FindDc(dc)) return 0;
+  if (b->style == BS_NULL) return 1;  // a hollow brush paints nothing
+  // Width and height in 64 bits: the corners may lie far apart.
+  int64_t w = int64_t{rect->right} - rect->left, h = int64_t{rect->bottom} - rect->top;
+  if (w <= 0 || h <= 0) return 1;
+  return Blit(dc, rect->left, rect->top, static_cast<int>(std::min<int64_t>(w, INT32_MAX)),
+              static_cast<int>(std::min<int64_t>(h, INT32_MAX)), nullptr, 0, 0, PATCOPY, b);
 }

@@ -168,3 +168,6 @@ BOOL PtInRegion(HRGN region, int x, int y);
 // to the destination's bitmap and, when the operation reads it, the source's.
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop);
 BOOL PatBlt(HDC dest, int x, int y, int width, int height, DWORD rop);
+// Paints the rectangle (right and bottom excluded) with a brush other than the
+// DC's own, as the window system's background erase does.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);

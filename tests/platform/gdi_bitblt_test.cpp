@@ -166,6 +166,24 @@ TEST(BitBltTest, OverlappingBlitWithinOneBitmapReadsTheOriginal) {
   }
 }
 
+TEST(BitBltTest, FillRectPaintsWithTheGivenBrushOnly) {
+  Canvas dst(4, 3);
+  dst.Fill(0x111111);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT rect{2, -5, 9, 2};
+  EXPECT_TRUE(FillRect(dst.dc, &rect, red));
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(dst.At(x, y), (x >= 2 && y < 2) ? 0xFF0000u : 0x111111u);
+  }
+  // The DC keeps its own brush; a hollow brush paints nothing.
+  EXPECT_EQ(GetCurrentObject(dst.dc, OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
+  RECT all{0, 0, 4, 3};
+  EXPECT_TRUE(FillRect(dst.dc, &all, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH))));
+  EXPECT_EQ(dst.At(0, 0), 0x111111u);
+  EXPECT_TRUE(DeleteObject(red));
+  EXPECT_FALSE(FillRect(dst.dc, &all, red));
+}
+
 TEST(BitBltTest, BadHandlesFail) {
   Canvas good(2, 2);
   HDC gone = CreateCompatibleDC(nullptr);
