@@ -57,16 +57,15 @@ void ApplyRop(uint8_t index, uint32_t pattern, const uint32_t* src, ptrdiff_t sr
               ptrdiff_t dst_stride, int width, int height) {
   if (width <= 0 || height <= 0) return;
   const uint32_t p = pattern & kPixelMask;
-  const uint32_t m = kPixelMask;
   // The operations the player and the window system use, and the named ones,
   // get loops of their own; everything else goes through the general form.
   switch (index) {
     case 0x00: return Fill(dst, dst_stride, width, height, 0);              // BLACKNESS
-    case 0xFF: return Fill(dst, dst_stride, width, height, m);              // WHITENESS
+    case 0xFF: return Fill(dst, dst_stride, width, height, kPixelMask);              // WHITENESS
     case 0xF0: return Fill(dst, dst_stride, width, height, p);              // PATCOPY
-    case 0x0F: return Fill(dst, dst_stride, width, height, ~p & m);
+    case 0x0F: return Fill(dst, dst_stride, width, height, ~p & kPixelMask);
     case 0xAA: return;                                                       // destination kept
-    case 0x55: return DestOnly(dst, dst_stride, width, height, [m](uint32_t d) { return ~d & m; });
+    case 0x55: return DestOnly(dst, dst_stride, width, height, [](uint32_t d) { return ~d & kPixelMask; });
     case 0x5A: return DestOnly(dst, dst_stride, width, height, [p](uint32_t d) { return d ^ p; });
     case 0xCC:                                                               // SRCCOPY
       for (int y = 0; y < height; ++y) {
@@ -74,7 +73,7 @@ void ApplyRop(uint8_t index, uint32_t pattern, const uint32_t* src, ptrdiff_t sr
       }
       return;
     case 0x33:
-      return WithSource(src, src_stride, dst, dst_stride, width, height, [m](uint32_t s, uint32_t) { return ~s & m; });
+      return WithSource(src, src_stride, dst, dst_stride, width, height, [](uint32_t s, uint32_t) { return ~s & kPixelMask; });
     case 0x88:
       return WithSource(src, src_stride, dst, dst_stride, width, height, [](uint32_t s, uint32_t d) { return s & d; });
     case 0xEE:
@@ -87,10 +86,10 @@ void ApplyRop(uint8_t index, uint32_t pattern, const uint32_t* src, ptrdiff_t sr
       return WithSource(src, src_stride, dst, dst_stride, width, height, [](uint32_t s, uint32_t d) { return s & ~d; });
     case 0x11:
       return WithSource(src, src_stride, dst, dst_stride, width, height,
-                        [m](uint32_t s, uint32_t d) { return ~(s | d) & m; });
+                        [](uint32_t s, uint32_t d) { return ~(s | d) & kPixelMask; });
     case 0xBB:
       return WithSource(src, src_stride, dst, dst_stride, width, height,
-                        [m](uint32_t s, uint32_t d) { return (~s | d) & m; });
+                        [](uint32_t s, uint32_t d) { return (~s | d) & kPixelMask; });
     case 0xC0:
       return WithSource(src, src_stride, dst, dst_stride, width, height, [p](uint32_t s, uint32_t) { return p & s; });
     default:
