@@ -60,14 +60,14 @@ void ApplyRop(uint8_t index, uint32_t pattern, const uint32_t* src, ptrdiff_t sr
   // The operations the player and the window system use, and the named ones,
   // get loops of their own; everything else goes through the general form.
   switch (index) {
-    case 0x00: return Fill(dst, dst_stride, width, height, 0);              // BLACKNESS
-    case 0xFF: return Fill(dst, dst_stride, width, height, kPixelMask);              // WHITENESS
-    case 0xF0: return Fill(dst, dst_stride, width, height, p);              // PATCOPY
+    case 0x00: return Fill(dst, dst_stride, width, height, 0);           // BLACKNESS
+    case 0xFF: return Fill(dst, dst_stride, width, height, kPixelMask);  // WHITENESS
+    case 0xF0: return Fill(dst, dst_stride, width, height, p);           // PATCOPY
     case 0x0F: return Fill(dst, dst_stride, width, height, ~p & kPixelMask);
-    case 0xAA: return;                                                       // destination kept
+    case 0xAA: return;  // destination kept
     case 0x55: return DestOnly(dst, dst_stride, width, height, [](uint32_t d) { return ~d & kPixelMask; });
     case 0x5A: return DestOnly(dst, dst_stride, width, height, [p](uint32_t d) { return d ^ p; });
-    case 0xCC:                                                               // SRCCOPY
+    case 0xCC:  // SRCCOPY
       for (int y = 0; y < height; ++y) {
         std::memcpy(dst + y * dst_stride, src + y * src_stride, sizeof(uint32_t) * width);
       }
