@@ -99,14 +99,17 @@ class LazyParser {
   int64_t literal16_;
 };
 
-void ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t end, uint32_t data_end, MatchHistory history,
-               const LzPrices& prices, MatchFinder& finder, const ParseSettings& settings, std::vector<Token>& out) {
+// Parses from `begin` until a token ends at or after `stop`; matches may run
+// up to `end`. Returns where the last token ends.
+uint32_t ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t stop, uint32_t end, uint32_t data_end,
+                   MatchHistory history, const LzPrices& prices, MatchFinder& finder, const ParseSettings& settings,
+                   std::vector<Token>& out) {
   LazyParser parser(buf, end, data_end, finder, prices);
   const bool lazy = settings.method == ParseMethod::kLazy;
   uint32_t pos = begin;
   Choice current;
   bool have_current = false;
-  while (pos < end) {
+  while (pos < stop || have_current) {
     if (!have_current) current = parser.Best(pos, history);
     have_current = false;
     if (current.length == 0) {
@@ -132,11 +135,13 @@ void ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t end, uint32_t data_e
     history.Apply(current.length, current.distance);
     pos += current.length;
   }
+  return pos;
 }
 
 // ---- Optimal parsing ----------------------------------------------------
 
 constexpr uint32_t kOptimalBlock = 32768;
+constexpr uint32_t kLazyBlock = 32768;
 
 struct Node {
   uint32_t cost;
@@ -301,8 +306,18 @@ void Parse(const uint8_t* buf, uint32_t begin, uint32_t end, uint32_t data_end, 
       parser.ParseBlock(block, std::min(end, block + kOptimalBlock), history, prices, out);
     }
   } else {
-    ParseLazy(buf, begin, end, data_end, history, prices, finder, settings, out);
-    prices = LzPrices::FromStats(CodeStats(out, first, history, prices));
+    // Prices follow the data in steps, so that what turns out cheap (the
+    // previous match again, say) is chosen more from then on.
+    for (uint32_t block = begin; block < end;) {
+      size_t from = out.size();
+      block = ParseLazy(buf, block, std::min(end, block + kLazyBlock), end, data_end, history, prices, finder,
+                        settings, out);
+      LzStats stats = CodeStats(out, from, history, prices);
+      for (size_t i = from; i < out.size(); ++i) {
+        if (out[i].distance != 0) history.Apply(out[i].length, out[i].distance);
+      }
+      prices = LzPrices::FromStats(stats);
+    }
   }
   for (size_t i = first; i < out.size(); ++i) {
     if (out[i].distance == 0) out[i].length = 1;
