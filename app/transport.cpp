@@ -1,0 +1,143 @@
+#include "app/transport.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/main_window.h"
+#include "app/shell_state.h"
+#include "archive/extract.h"
+#include "data/font.h"
+#include "skin/skin.h"
+
+const RECT kHotspotRects[6] = {
+    {173, 227, 183, 237},  // previous
+    {187, 227, 197, 237},  // play
+    {203, 227, 213, 237},  // pause
+    {219, 227, 229, 237},  // next
+    {384, 3, 391, 10},     // minimise
+    {392, 3, 399, 10},     // close
+};
+
+namespace {
+
+bool PlaylistIsEmpty() { return playlist.count <= 0; }
+
+void RunHotspot(Hotspot hotspot) {
+  const int32_t count = playlist.count;
+  switch (hotspot) {
+    case Hotspot::kPrevious:
+      if (PlaylistIsEmpty()) return;  // there is no entry to go back to
+      PlayTrack(current_index == -1 || current_index == 0 ? count - 1 : current_index - 1);
+      break;
+    case Hotspot::kPlay:
+      if (PlaylistIsEmpty()) return;
+      if (current_index == -1) current_index = 0;
+      PlayTrack(current_index);
+      break;
+    case Hotspot::kPause:
+      if (PlaylistIsEmpty()) return;
+      TogglePause();
+      break;
+    case Hotspot::kNext:
+      if (PlaylistIsEmpty()) return;
+      PlayTrack(current_index < count - 1 ? current_index + 1 : 0);
+      break;
+    case Hotspot::kMinimise:
+      ShowWindow(main_window, SW_MINIMIZE);
+      inactive = 1;
+      UpdateWindowTitle();
+      break;
+    case Hotspot::kClose:
+      DestroyWindow(main_window);
+      break;
+    case Hotspot::kNone:
+      break;
+  }
+}
+
+}  // namespace
+
+Hotspot HotspotAt(POINT point) {
+  for (int i = 0; i < 6; ++i) {
+    if (PtInRect(&kHotspotRects[i], point)) return static_cast<Hotspot>(i);
+  }
+  return Hotspot::kNone;
+}
+
+void MainLoopPass() {
+  clicked = 0;
+  MSG message;
+  if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  POINT point{};
+  GetCursorPos(&point);
+  ScreenToClient(main_window, &point);
+  Hotspot hotspot = HotspotAt(point);
+  if (hotspot != Hotspot::kNone) {
+    SetCursor(hand_cursor);
+    if (clicked == 1) RunHotspot(hotspot);
+  } else {
+    SetCursor(arrow_cursor);
+  }
+  DrawTrackLine();
+  Sleep(10);
+}
+
+void RunMainLoop() {
+  while (IsWindow(main_window)) MainLoopPass();
+}
+
+void DrawTrackLine() {
+  if (current_index < 0 || current_index >= playlist.count) return;
+  // At most 255 characters: a longer line is cut here.
+  char line[256];
+  std::snprintf(line, sizeof line, "%02d: %s", current_index + 1, playlist.entries[current_index].title);
+  int64_t width = MeasureString(line);
+  int32_t x = static_cast<int32_t>((kTrackLineCentre - width) / 2);
+  DrawString(x, kTrackLineY, line);
+}
+
+int32_t PlayTrack(int32_t index) {
+  current_index = index;
+  if (index < 0 || index >= playlist.count) return 0;
+  return PlayEntry(&playlist.entries[index]);
+}
+
+int32_t PlayEntry(PlaylistEntry* entry) {
+  if (paused == 0) BASS_Stop();
+  BASS_Start();
+  uint8_t* module = nullptr;
+  uint32_t size = 0;
+  if (!ExtractFile(&module, &size, entry->file_name, archive, nullptr)) return 0;
+  if (paused == 0) {
+    BASS_MusicFree(music);
+    music = BASS_MusicLoad(TRUE, module, 0, size, kMusicLoadOptions);
+    if (music == 0) {
+      std::free(module);
+      return 0;
+    }
+    if (!BASS_MusicPlay(music)) {
+      std::free(module);
+      return 0;
+    }
+  }
+  current_entry = entry;
+  paused = 0;
+  UpdateWindowTitle();
+  std::free(module);
+  BitBlt(skin->Surface(), 0, 0, skin->Width(), skin->Height(), background_dc, 0, 0, SRCCOPY);
+  InvalidateRect(main_window, nullptr, FALSE);
+  return 1;
+}
+
+void TogglePause() {
+  if (paused == 1) {
+    BASS_Start();
+    paused = 0;
+  } else {
+    BASS_Pause();
+    paused = 1;
+  }
+}
