@@ -1,0 +1,208 @@
+// The compressor's parts: code lengths and codes, slots, the match finder and
+// the multimedia predictor, each checked against what the decoder does.
+#include <gtest/gtest.h>
+
+#include <queue>
+#include <random>
+
+#include "archive/audio_predictor.h"
+#include "archive/code_tables.h"
+#include "archive/huffman.h"
+#include "tests/pack/sample_data.h"
+#include "tools/pack/compressor/audio_model.h"
+#include "tools/pack/compressor/code_slots.h"
+#include "tools/pack/compressor/huffman_lengths.h"
+#include "tools/pack/compressor/match_finder.h"
+
+namespace {
+
+using pack::codes::kDistanceBase;
+using pack::codes::kDistanceExtraBits;
+
+double KraftSum(const std::vector<uint8_t>& lengths) {
+  double sum = 0;
+  for (uint8_t l : lengths) {
+    if (l) sum += std::ldexp(1.0, -l);
+  }
+  return sum;
+}
+
+uint64_t Cost(const std::vector<uint64_t>& freqs, const std::vector<uint8_t>& lengths) {
+  return pack::CodedBits(freqs, lengths.data());
+}
+
+// Cost of an unrestricted Huffman code: the sum of the merged weights.
+uint64_t HuffmanCost(const std::vector<uint64_t>& freqs) {
+  std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<>> q;
+  for (uint64_t f : freqs) {
+    if (f) q.push(f);
+  }
+  if (q.size() == 1) return q.top();
+  uint64_t cost = 0;
+  while (q.size() > 1) {
+    uint64_t a = q.top();
+    q.pop();
+    uint64_t b = q.top();
+    q.pop();
+    cost += a + b;
+    q.push(a + b);
+  }
+  return cost;
+}
+
+TEST(CodeLengths, AreHuffmanCodesWhenTheLimitDoesNotBind) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 50; ++round) {
+    std::vector<uint64_t> freqs(298, 0);
+    for (uint64_t& f : freqs) f = rng() % 3 == 0 ? 0 : 1 + rng() % 1000;
+    // With room to spare the limit cannot bind, and the code is a Huffman code.
+    std::vector<uint8_t> free = pack::LimitedCodeLengths(freqs, 40);
+    EXPECT_EQ(Cost(freqs, free), HuffmanCost(freqs));
+    std::vector<uint8_t> limited = pack::LimitedCodeLengths(freqs);
+    if (*std::max_element(free.begin(), free.end()) <= 15) {
+      EXPECT_EQ(limited, free);
+    }
+    EXPECT_GE(Cost(freqs, limited), Cost(freqs, free));
+    EXPECT_DOUBLE_EQ(KraftSum(limited), 1.0) << "a complete code";
+  }
+}
+
+TEST(CodeLengths, StayWithinFifteenBitsForSkewedFrequencies) {
+  // Fibonacci weights would need a code of 297 bits without the limit.
+  std::vector<uint64_t> freqs(298);
+  uint64_t a = 1, b = 1;
+  for (uint64_t& f : freqs) {
+    f = a;
+    uint64_t next = std::min<uint64_t>(a + b, uint64_t{1} << 50);
+    a = b;
+    b = next;
+  }
+  std::vector<uint8_t> lengths = pack::LimitedCodeLengths(freqs, 15);
+  for (uint8_t l : lengths) {
+    EXPECT_GE(l, 1);
+    EXPECT_LE(l, 15);
+  }
+  EXPECT_DOUBLE_EQ(KraftSum(lengths), 1.0);
+  // The pre-code alphabet of 19 symbols under the same kind of skew.
+  std::vector<uint64_t> small(freqs.begin(), freqs.begin() + 19);
+  std::vector<uint8_t> small_lengths = pack::LimitedCodeLengths(small, 15);
+  EXPECT_LE(*std::max_element(small_lengths.begin(), small_lengths.end()), 15);
+  EXPECT_DOUBLE_EQ(KraftSum(small_lengths), 1.0);
+}
+
+TEST(CodeLengths, GiveALoneSymbolOneBitAndUnusedSymbolsNone) {
+  std::vector<uint64_t> freqs(257, 0);
+  freqs[256] = 7;
+  std::vector<uint8_t> lengths = pack::LimitedCodeLengths(freqs);
+  EXPECT_EQ(lengths[256], 1);
+  EXPECT_EQ(std::count(lengths.begin(), lengths.end(), 0), 256);
+  EXPECT_EQ(pack::LimitedCodeLengths(std::vector<uint64_t>(19, 0)), std::vector<uint8_t>(19, 0));
+}
+
+// Every code, followed by any bits, decodes to its own symbol and length
+// with the decoder's table built from the same lengths.
+TEST(CanonicalCodes, DecodeToTheirSymbolsWithTheDecodersTables) {
+  std::mt19937 rng(8);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<uint64_t> freqs(298, 0);
+    for (uint64_t& f : freqs) f = rng() % 4 == 0 ? 0 : 1 + (rng() % 50) * (rng() % 50) * (rng() % 50);
+    if (round == 0) {
+      freqs.assign(298, 0);
+      freqs[77] = 1;
+    }
+    std::vector<uint8_t> lengths = pack::LimitedCodeLengths(freqs);
+    std::vector<uint16_t> codes = pack::CanonicalCodes(lengths);
+    HuffmanTable table;
+    BuildHuffmanTable(lengths.data(), table, 298);
+    for (uint32_t s = 0; s < 298; ++s) {
+      if (lengths[s] == 0) continue;
+      uint32_t tail = rng() & ((1u << (16 - lengths[s])) - 1);
+      uint32_t peek = (uint32_t{codes[s]} << (16 - lengths[s])) | tail;
+      uint32_t length = 0;
+      ASSERT_EQ(DecodeFromPeek(table, peek, length), s) << "round " << round;
+      ASSERT_EQ(length, lengths[s]);
+    }
+  }
+}
+
+TEST(Slots, CoverEveryLengthAndDistanceExactlyOnce) {
+  using namespace pack::codes;
+  for (uint32_t v = 0; v < 256; ++v) {
+    int slot = LengthSlot(v);
+    EXPECT_GE(v, kLengthBase[slot]);
+    EXPECT_LT(v, kLengthBase[slot] + (1u << kLengthExtraBits[slot]));
+    int short_slot = ShortDistanceSlot(v);
+    EXPECT_GE(v, kShortDistanceBase[short_slot]);
+    EXPECT_LT(v, kShortDistanceBase[short_slot] + (1u << kShortDistanceExtraBits[short_slot]));
+  }
+  for (uint32_t v = 0; v < kMaxDistance; ++v) {
+    int slot = DistanceSlot(v);
+    ASSERT_GE(v, kDistanceBase[slot]);
+    ASSERT_LT(v, kDistanceBase[slot] + (1u << kDistanceExtraBits[slot])) << v;
+  }
+  EXPECT_EQ(DistanceSlot(kMaxDistance - 1), 47);
+}
+
+TEST(MatchFinder, FindsTheLongestMatchAtTheNearestDistance) {
+  std::vector<uint8_t> buf = sample_data::Random(5000, 3);
+  // The same 40 bytes at 1000 (nearer) and at 200; 60 bytes at 200 match.
+  std::copy(buf.begin() + 4000, buf.begin() + 4060, buf.begin() + 200);
+  std::copy(buf.begin() + 4000, buf.begin() + 4040, buf.begin() + 1000);
+  pack::MatchFinder finder;
+  finder.Configure(16, 64, 258);
+  pack::Match matches[pack::MatchFinder::kMaxMatches];
+  int n = 0;
+  for (uint32_t pos = 0; pos <= 4000; ++pos) n = finder.Find(buf.data(), pos, 5000, 260, matches);
+  ASSERT_GE(n, 2);
+  EXPECT_EQ(matches[n - 1].length, 60u);
+  EXPECT_EQ(matches[n - 1].distance, 3800u);
+  EXPECT_EQ(matches[n - 2].length, 40u);
+  EXPECT_EQ(matches[n - 2].distance, 3000u);
+}
+
+TEST(MatchFinder, NeverReachesFurtherThanTheWindow) {
+  const uint32_t window = pack::codes::kWindowSize;
+  std::vector<uint8_t> buf = sample_data::Random(window + 4096, 4);
+  std::copy(buf.begin() + 10, buf.begin() + 50, buf.begin() + window + 11);   // 2^20 + 1 back
+  std::copy(buf.begin() + 100, buf.begin() + 140, buf.begin() + window + 100);  // exactly 2^20 back
+  pack::MatchFinder finder;
+  finder.Configure(16, 1 << 20, 258);
+  pack::Match matches[pack::MatchFinder::kMaxMatches];
+  for (uint32_t pos = 0; pos < buf.size(); ++pos) {
+    int n = finder.Find(buf.data(), pos, static_cast<uint32_t>(buf.size()), 260, matches);
+    for (int i = 0; i < n; ++i) ASSERT_LE(matches[i].distance, window) << pos;
+    if (pos == window + 11) {
+      EXPECT_TRUE(n == 0 || matches[n - 1].length < 40);
+    }
+    if (pos == window + 100) {
+      ASSERT_GT(n, 0);
+      EXPECT_EQ(matches[n - 1].distance, window);
+    }
+  }
+}
+
+// The symbols the encoder sends make the decoder's predictor produce the
+// original bytes, for 1 to 4 interleaved channels, with the weights moving.
+TEST(AudioModel, SymbolsDecodeToTheOriginalBytes) {
+  for (int channels = 1; channels <= 4; ++channels) {
+    SCOPED_TRACE(channels);
+    std::vector<uint8_t> data = sample_data::Pcm(20000, channels, 7);
+    std::vector<uint8_t> noise = sample_data::Random(3000, 9);
+    data.insert(data.end(), noise.begin(), noise.end());
+    ResetAudioPredictors();
+    pack::AudioModel model;
+    for (size_t i = 0; i < data.size(); ++i) {
+      int ch = static_cast<int>(i % channels);
+      uint8_t symbol = model.Encode(ch, data[i]);
+      decoder_tables.current_channel = ch;
+      ASSERT_EQ(DecodeAudioByte(symbol), data[i]) << "byte " << i;
+    }
+    bool moved = false;
+    for (int ch = 0; ch < channels; ++ch) {
+      for (int w = 0; w < 5; ++w) moved |= model.Channel(ch).weights[w] != 0;
+    }
+    EXPECT_TRUE(moved) << "the weights adapted";
+  }
+}
+
+}  // namespace
