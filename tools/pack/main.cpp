@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   std::vector<Source> sources;
   std::string dir, name_as;
   bool quiet = false;
+  int shown = -1;  // percentage last reported, -1 before the first report
   try {
     for (int i = 1; i < argc; ++i) {
       std::string arg = argv[i];
@@ -133,7 +134,6 @@ int main(int argc, char** argv) {
     uint64_t total = 0;
     for (const pack::InputFile& f : files) total += f.data.size();
     pack::Progress progress;
-    int shown = -1;
     const bool report = !quiet && options.level > 0 && total >= kProgressThreshold;
     if (report) {
       progress = [&](uint64_t done, uint64_t all) {
@@ -148,6 +148,7 @@ int main(int argc, char** argv) {
     if (report) std::fprintf(stderr, "\n");
     tools::WriteFileAtomically(output, archive.data(), archive.size());
   } catch (const std::exception& e) {
+    if (shown >= 0) std::fputc('\n', stderr);
     std::fprintf(stderr, "quarb-pack: %s\n", e.what());
     return 1;
   }
