@@ -1,0 +1,284 @@
+// The BASS_* calls over one SDL audio device.
+//
+// Two locks, always taken in this order:
+// - `api` serialises the calls themselves and guards the handle registry; the
+//   audio thread never takes it, so loading and freeing under it never holds
+//   up mixing. It is recursive only for the test probe's PlaybackOutputLock.
+// - SDL's device lock, held by SDL around every mixing callback, guards what
+//   the callback reads: `running`, `current` and the frame counter. Calls take
+//   it only to swap or change those, never while decoding or releasing a module.
+#include "platform/playback/bass.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/playback/music.h"
+#include "platform/playback/playback_probe.h"
+
+namespace {
+
+constexpr int kChannels = 2;
+// About 46 ms at 44100 Hz. Each wake-up of the audio thread has a fixed cost
+// (the thread and libopenmpt start cold), which dominates at this load: halving
+// the buffer costs about half as much CPU again, while 46 ms is still
+// short enough for pause and track changes to feel immediate.
+constexpr Uint16 kBufferFrames = 2048;
+constexpr DWORD kMinRate = 8000;        // the range libopenmpt renders at
+constexpr DWORD kMaxRate = 192000;
+
+struct PlaybackState {
+  std::recursive_mutex api;  // recursive for PlaybackOutputLock, which holds it too
+  bool initialised = false;
+  SDL_AudioDeviceID device = 0;
+  int rate = 0;
+  int buffer_frames = 0;
+
+  // Registry of loaded musics; under `api` only.
+  std::unordered_map<HMUSIC, std::unique_ptr<Music>> musics;
+  HMUSIC last_handle = 0;
+
+  // Read by the mixing callback; changed under the device lock.
+  bool running = false;
+  Music* current = nullptr;
+  uint64_t frames_mixed = 0;
+};
+
+PlaybackState state;
+
+// Holds the device lock of the open output for its lifetime.
+class DeviceLock {
+ public:
+  explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) { SDL_LockAudioDevice(device_); }
+  ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
+  DeviceLock(const DeviceLock&) = delete;
+  DeviceLock& operator=(const DeviceLock&) = delete;
+
+ private:
+  SDL_AudioDeviceID device_;
+};
+
+// Runs on SDL's audio thread with the device lock held.
+void Mix(void*, Uint8* stream, int bytes) {
+  auto* out = reinterpret_cast<float*>(stream);
+  const size_t frames = static_cast<size_t>(bytes) / (kChannels * sizeof(float));
+  if (state.running && state.current != nullptr)
+    state.current->Render(out, frames, state.rate);
+  else
+    std::fill(out, out + frames * kChannels, 0.0f);
+  state.frames_mixed += frames;
+}
+
+Music* Find(HMUSIC handle) {
+  auto it = state.musics.find(handle);
+  return it == state.musics.end() ? nullptr : it->second.get();
+}
+
+// Handles count up and skip 0 and any still in use, so a freed handle is not
+// handed out again until the count wraps around.
+HMUSIC NextHandle() {
+  do {
+    ++state.last_handle;
+  } while (state.last_handle == 0 || state.musics.count(state.last_handle) != 0);
+  return state.last_handle;
+}
+
+bool ReadFileRange(const char* path, QWORD offset, DWORD length, std::vector<uint8_t>& out) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  if (size < 0 || offset > static_cast<QWORD>(size)) return false;
+  const QWORD available = static_cast<QWORD>(size) - offset;
+  const QWORD wanted = length == 0 ? available : length;
+  if (wanted == 0 || wanted > available) return false;
+  out.resize(static_cast<size_t>(wanted));
+  file.seekg(static_cast<std::streamoff>(offset));
+  file.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(wanted));
+  return static_cast<QWORD>(file.gcount()) == wanted;
+}
+
+BOOL SetRunning(bool running) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return FALSE;
+  DeviceLock lock(state.device);
+  state.running = running;
+  return TRUE;
+}
+
+}  // namespace
+
+BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (state.initialised) return FALSE;
+  if (freq < kMinRate || freq > kMaxRate) return FALSE;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FALSE;
+
+  std::string name;
+  if (device != -1) {
+    const int count = SDL_GetNumAudioDevices(0);
+    const char* listed = device >= 1 && device <= count ? SDL_GetAudioDeviceName(device - 1, 0) : nullptr;
+    if (listed == nullptr) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return FALSE;
+    }
+    name = listed;
+  }
+
+  SDL_AudioSpec want{};
+  want.freq = static_cast<int>(freq);
+  want.format = AUDIO_F32SYS;
+  want.channels = kChannels;
+  want.samples = kBufferFrames;
+  want.callback = Mix;
+  SDL_AudioSpec have{};
+  // No changes allowed: SDL converts to whatever the hardware takes, so the
+  // callback always sees the format asked for.
+  const SDL_AudioDeviceID id =
+      SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 0, &want, &have, 0);
+  if (id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return FALSE;
+  }
+
+  state.device = id;
+  state.rate = have.freq;
+  state.buffer_frames = have.samples;
+  state.running = true;
+  state.current = nullptr;
+  state.frames_mixed = 0;
+  state.initialised = true;
+  SDL_PauseAudioDevice(id, 0);
+  return TRUE;
+}
+
+BOOL BASS_Start() { return SetRunning(true); }
+BOOL BASS_Stop() { return SetRunning(false); }
+BOOL BASS_Pause() { return SetRunning(false); }
+
+HMUSIC BASS_MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD flags, DWORD) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised || file == nullptr) return 0;
+
+  std::unique_ptr<Music> music;
+  if (mem) {
+    // The bytes' extent is known only from `length`: without it nothing can
+    // be read safely.
+    if (length == 0 || offset > std::numeric_limits<uintptr_t>::max() - reinterpret_cast<uintptr_t>(file))
+      return 0;
+    music = Music::Load(static_cast<const uint8_t*>(file) + offset, length, flags);
+  } else {
+    std::vector<uint8_t> bytes;
+    if (!ReadFileRange(static_cast<const char*>(file), offset, length, bytes)) return 0;
+    music = Music::Load(bytes.data(), bytes.size(), flags);
+  }
+  if (music == nullptr) return 0;
+
+  const HMUSIC handle = NextHandle();
+  state.musics.emplace(handle, std::move(music));
+  return handle;
+}
+
+BOOL BASS_MusicPlay(HMUSIC handle) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return FALSE;
+  auto it = state.musics.find(handle);
+  if (it == state.musics.end()) return FALSE;
+
+  // A music that has been heard restarts as a fresh decoder over its bytes,
+  // built here, outside the device lock; the old one is released after it.
+  bool heard;
+  {
+    DeviceLock lock(state.device);
+    heard = it->second->frames_rendered() > 0 || it->second->ended();
+  }
+  std::unique_ptr<Music> replaced;
+  if (heard) {
+    std::unique_ptr<Music> fresh = it->second->Restarted();
+    if (fresh == nullptr) return FALSE;
+    replaced = std::move(it->second);
+    it->second = std::move(fresh);
+  }
+  {
+    DeviceLock lock(state.device);
+    state.current = it->second.get();
+  }
+  return TRUE;
+}
+
+BOOL BASS_MusicFree(HMUSIC handle) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return FALSE;
+  auto it = state.musics.find(handle);
+  if (it == state.musics.end()) return FALSE;
+  std::unique_ptr<Music> doomed = std::move(it->second);
+  state.musics.erase(it);
+  {
+    DeviceLock lock(state.device);
+    if (state.current == doomed.get()) state.current = nullptr;
+  }
+  return TRUE;  // `doomed` is released here, with the device unlocked
+}
+
+BOOL BASS_Free() {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return FALSE;
+  // Closing waits for a callback in progress and stops the audio thread, so
+  // the musics can go afterwards without the lock.
+  SDL_CloseAudioDevice(state.device);
+  state.device = 0;
+  state.current = nullptr;
+  state.running = false;
+  state.musics.clear();
+  state.initialised = false;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return TRUE;
+}
+
+uint64_t PlaybackFramesMixed() {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return state.frames_mixed;  // final once the device is closed
+  DeviceLock lock(state.device);
+  return state.frames_mixed;
+}
+
+bool PlaybackMusicFrames(HMUSIC handle, uint64_t* frames) {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  if (!state.initialised) return false;
+  Music* music = Find(handle);
+  if (music == nullptr) return false;
+  DeviceLock lock(state.device);
+  *frames = music->frames_rendered();
+  return true;
+}
+
+int PlaybackOutputRate() {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  return state.initialised ? state.rate : 0;
+}
+
+int PlaybackBufferFrames() {
+  std::lock_guard<std::recursive_mutex> api(state.api);
+  return state.initialised ? state.buffer_frames : 0;
+}
+
+// Takes both locks in the usual order and keeps them, so that calls made
+// under it take them again recursively and never in the reverse order.
+PlaybackOutputLock::PlaybackOutputLock() {
+  state.api.lock();
+  device_ = state.initialised ? state.device : 0;
+  if (device_ != 0) SDL_LockAudioDevice(device_);
+}
+
+PlaybackOutputLock::~PlaybackOutputLock() {
+  if (device_ != 0) SDL_UnlockAudioDevice(device_);
+  state.api.unlock();
+}
