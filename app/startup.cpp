@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,9 +30,11 @@ bool ExtractText(const char* name, uint8_t** text, uint32_t* length) {
   return false;
 }
 
-}  // namespace
+// Start-up in its fixed order. Returns kRunning once entry 0 was started,
+// or the exit status of a stop.
+constexpr int kRunning = INT32_MIN;
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int Start(HINSTANCE instance) {
   instance_handle = instance;
   try {
     skin = new CSkin(kRegionResourceId, kSkinBitmapId);
@@ -86,8 +89,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // With an empty playlist there is no entry 0: nothing plays and no track
   // line is drawn.
   if (playlist.count > 0) PlayTrack(0);
-  RunMainLoop();
+  return kRunning;
+}
 
+}  // namespace
+
+bool StartUp(HINSTANCE instance, int* status) {
+  *status = Start(instance);
+  return *status == kRunning;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  int status;
+  if (!StartUp(instance, &status)) return status;
+  RunMainLoop();
+  return ShutDown();
+}
+
+int ShutDown() {
   BASS_Stop();
   BASS_Free();
   ReleaseBuilt();

@@ -20,3 +20,10 @@ inline constexpr WORD kSkinBitmapId = 102;
 inline constexpr WORD kFontPageId = 168;
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR command_line, int show);
+
+// WinMain in its three stages, for tests that drive the main loop pass by
+// pass: StartUp builds everything and plays entry 0, returning true when the
+// player runs and otherwise false with the exit status in `status`;
+// ShutDown tears down after the loop and returns the status of a normal run.
+bool StartUp(HINSTANCE instance, int* status);
+int ShutDown();

@@ -94,9 +94,12 @@ void DrawTrackLine() {
   // At most 255 characters: a longer line is cut here.
   char line[256];
   std::snprintf(line, sizeof line, "%02d: %s", current_index + 1, playlist.entries[current_index].title);
-  int64_t width = MeasureString(line);
-  int32_t x = static_cast<int32_t>((kTrackLineCentre - width) / 2);
-  DrawString(x, kTrackLineY, line);
+  DrawString(TrackLineX(MeasureString(line)), kTrackLineY, line);
+}
+
+int32_t TrackLineX(int32_t width) {
+  // In 64 bits: a hostile font can make any width.
+  return static_cast<int32_t>((kTrackLineCentre - static_cast<int64_t>(width)) / 2);
 }
 
 int32_t PlayTrack(int32_t index) {

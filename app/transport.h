@@ -31,3 +31,6 @@ int32_t PlayEntry(PlaylistEntry* entry);
 void TogglePause();
 // Draws "%02d: %s" of the current entry centred at y 209 (nothing without one).
 void DrawTrackLine();
+// Where a track line of `width` pixels starts: (400 - width) / 2, truncated
+// toward zero.
+int32_t TrackLineX(int32_t width);
