@@ -1,0 +1,137 @@
+// Damaged copies of the real archives: every truncation and thousands of
+// random bit flips must end, either with the right file or with a clean
+// failure. Run under the sanitizers as well (scripts/test-sanitized).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "archive/archive_format.h"
+#include "tests/archive/extract_helpers.h"
+#include "tools/common/file_io.h"
+#include "tools/extract/archive_listing.h"
+
+namespace {
+
+using namespace testing_helpers;
+namespace fs = std::filesystem;
+
+struct Entry {
+  std::string name;
+  uint32_t start = 0;  // block start
+  uint32_t end = 0;    // end of the packed data
+  Bytes content;
+};
+
+struct Archive {
+  std::string file;
+  Bytes image;
+  std::vector<Entry> entries;  // the compressed entries the decoder supports
+};
+
+const std::vector<Archive>& Archives() {
+  static const std::vector<Archive> archives = [] {
+    std::vector<Archive> out;
+    fs::path dir = fs::path(QUARB_TEST_DATA_DIR) / "rar2";
+    for (const char* file : {"clamav-clam-v2.rar", "rarfile-rar2-unix-owner.rar",
+                             "junrar-BoatModernEnglish-audio-text-unpack20.rar",
+                             "junrar-BoatModernEnglish-regular-unpack20.rar",
+                             "sharpcompress-Rar2.rar"}) {
+      Archive a;
+      a.file = file;
+      a.image = tools::ReadWholeFile((dir / file).string());
+      tools::Listing listing = tools::ListArchive(a.image.data(), a.image.size());
+      for (const tools::ListedEntry& e : listing.entries) {
+        if (e.method == rar::kMethodStored || (e.flags & rar::kFileDirectory) == rar::kFileDirectory) {
+          continue;
+        }
+        Entry entry;
+        entry.name = e.name.substr(0, e.name.find('\0'));
+        entry.start = e.offset;
+        // The header is 32 bytes, the name and what follows it.
+        uint16_t header_size = static_cast<uint16_t>(a.image[e.offset + 5] | (a.image[e.offset + 6] << 8));
+        entry.end = e.offset + header_size + e.packed_size;
+        std::optional<Bytes> content = Extract(a.image, entry.name);
+        if (!content) throw std::runtime_error(a.file + ": " + entry.name + " does not extract");
+        entry.content = *content;
+        a.entries.push_back(entry);
+      }
+      out.push_back(std::move(a));
+    }
+    return out;
+  }();
+  return archives;
+}
+
+// ExtractFile on the first `size` bytes of `image`, read in place.
+std::optional<Bytes> ExtractPrefix(const Bytes& image, uint32_t size, const std::string& name) {
+  MemoryArchive archive{const_cast<uint8_t*>(image.data()), size, 0};
+  uint8_t* buffer = nullptr;
+  uint32_t length = 0;
+  if (!ExtractFile(&buffer, &length, name.c_str(), &archive, nullptr)) {
+    EXPECT_EQ(buffer, nullptr);
+    EXPECT_EQ(length, 0u);
+    return std::nullopt;
+  }
+  Bytes out(buffer, buffer + length);
+  std::free(buffer);
+  return out;
+}
+
+// The entry whose block reaches past `offset`, the first such.
+const Entry* EntryAt(const Archive& a, uint32_t offset) {
+  for (const Entry& e : a.entries) {
+    if (offset < e.end) return &e;
+  }
+  return nullptr;
+}
+
+TEST(Robustness, EveryTruncationEndsWithTheFileOrACleanFailure) {
+  size_t failures = 0;
+  size_t successes = 0;
+  for (const Archive& a : Archives()) {
+    SCOPED_TRACE(a.file);
+    ASSERT_FALSE(a.entries.empty());
+    for (uint32_t size = 0; size < a.image.size(); ++size) {
+      const Entry* e = EntryAt(a, size);
+      if (e == nullptr) continue;
+      std::optional<Bytes> out = ExtractPrefix(a.image, size, e->name);
+      if (out) {
+        ASSERT_EQ(*out, e->content) << "cut at " << size;
+        ++successes;
+      } else {
+        ++failures;
+      }
+    }
+  }
+  // Cutting into the wanted file's data loses it.
+  EXPECT_GT(failures, 100000u);
+  EXPECT_EQ(successes, 0u);
+}
+
+TEST(Robustness, RandomBitFlipsEndWithTheFileOrACleanFailure) {
+  std::mt19937 rng(0x5EED);
+  const std::vector<Archive>& archives = Archives();
+  int failures = 0;
+  for (int round = 0; round < 4000; ++round) {
+    const Archive& a = archives[rng() % archives.size()];
+    const Entry& e = a.entries[rng() % a.entries.size()];
+    Bytes image = a.image;
+    // Mostly into the wanted file's block, sometimes anywhere before its end.
+    int flips = 1 + static_cast<int>(rng() % 3);
+    for (int i = 0; i < flips; ++i) {
+      uint32_t from = round % 4 == 0 ? 0 : e.start;
+      uint32_t at = from + rng() % (e.end - from);
+      image[at] ^= static_cast<uint8_t>(1u << (rng() % 8));
+    }
+    std::optional<Bytes> out = Extract(image, e.name);
+    if (out) {
+      ASSERT_EQ(*out, e.content) << a.file << " round " << round;
+    } else {
+      ++failures;
+    }
+  }
+  EXPECT_GT(failures, 3000);
+}
+
+}  // namespace
