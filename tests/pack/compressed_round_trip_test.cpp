@@ -155,6 +155,20 @@ TEST(Compressed, DataLargerThanTheWindow) {
   }
 }
 
+// The farthest a match can reach is the window's size itself: the decoder
+// then copies the byte its write position still holds from 1 MiB before.
+TEST(Compressed, MatchesReachingBackExactlyOneWindow) {
+  const size_t window = 1 << 20;
+  Bytes data = sample_data::Random(window + 30000, 12);
+  std::copy(data.begin() + 500, data.begin() + 30000, data.begin() + window + 500);
+  for (int level : {3, 5}) {
+    SCOPED_TRACE(level);
+    Bytes image = Pack({{"far", data, 0}}, level, false);
+    EXPECT_LT(image.size(), data.size() - 20000) << "the repeat was coded as matches";
+    ExpectEveryFileBack(image, {{"far", data, 0}});
+  }
+}
+
 TEST(Compressed, FiveHundredSmallFilesInOneSolidStream) {
   std::vector<pack::InputFile> files;
   for (int i = 0; i < 500; ++i) {

@@ -26,7 +26,6 @@ class AudioModel {
   uint8_t Encode(int channel, uint8_t actual);
 
   const AudioChannelModel& Channel(int channel) const { return channels_[channel]; }
-  int32_t CrossDelta() const { return cross_delta_; }
 
  private:
   AudioChannelModel channels_[4];

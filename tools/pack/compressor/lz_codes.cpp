@@ -23,30 +23,15 @@ void LzStats::Add(const LzStats& o) {
 }
 
 void LzPrices::Derive() {
-  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i];
+  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i] * kPriceScale;
   for (uint32_t len = 3; len <= 258; ++len) {
     int slot = LengthSlot(len - 3);
-    match_length[len] = main[kMatchFirst + slot] + kLengthExtraBits[slot];
+    match_length[len] = main[kMatchFirst + slot] + kLengthExtraBits[slot] * kPriceScale;
   }
   for (uint32_t len = 2; len <= 257; ++len) {
     int slot = LengthSlot(len - 2);
-    recent_length[len] = repeat[slot] + kLengthExtraBits[slot];
+    recent_length[len] = repeat[slot] + kLengthExtraBits[slot] * kPriceScale;
   }
-}
-
-LzPrices LzPrices::FromLengths(const uint8_t* lengths, uint32_t absent) {
-  LzPrices p;
-  for (int i = 0; i < kMainSymbols; ++i) p.main[i] = lengths[i] ? lengths[i] : absent;
-  for (int i = 0; i < kDistanceSymbols; ++i) {
-    uint8_t l = lengths[kMainSymbols + i];
-    p.distance[i] = l ? l : absent;
-  }
-  for (int i = 0; i < kRepeatSymbols; ++i) {
-    uint8_t l = lengths[kMainSymbols + kDistanceSymbols + i];
-    p.repeat[i] = l ? l : absent;
-  }
-  p.Derive();
-  return p;
 }
 
 namespace {
@@ -58,7 +43,7 @@ void Information(const std::vector<uint64_t>& freqs, uint32_t* out) {
     // Unseen symbols cost as if seen once in twice the data.
     double p = freqs[i] ? static_cast<double>(freqs[i]) / total : 0.5 / (total + 1);
     double bits = -std::log2(p);
-    out[i] = static_cast<uint32_t>(std::lround(bits < 1 ? 1 : (bits > 15 ? 15 : bits)));
+    out[i] = static_cast<uint32_t>(std::lround((bits < 1 ? 1 : (bits > 15 ? 15 : bits)) * kPriceScale));
   }
 }
 
@@ -75,22 +60,14 @@ LzPrices LzPrices::FromStats(const LzStats& stats) {
 
 LzPrices LzPrices::Initial() {
   LzPrices p;
-  for (int i = 0; i < 256; ++i) p.main[i] = 8;
-  for (int i = 256; i < kMainSymbols; ++i) p.main[i] = 8;
-  p.main[kRepeatLast] = 7;
-  p.main[kRecentFirst] = 6;
-  p.main[kNewTables] = 15;
-  for (int i = 0; i < kDistanceSymbols; ++i) p.distance[i] = 5;
-  for (int i = 0; i < kRepeatSymbols; ++i) p.repeat[i] = i < 8 ? 3 : 5;
+  for (int i = 0; i < kMainSymbols; ++i) p.main[i] = 8 * kPriceScale;
+  p.main[kRepeatLast] = 7 * kPriceScale;
+  p.main[kRecentFirst] = 6 * kPriceScale;
+  p.main[kNewTables] = 15 * kPriceScale;
+  for (int i = 0; i < kDistanceSymbols; ++i) p.distance[i] = 5 * kPriceScale;
+  for (int i = 0; i < kRepeatSymbols; ++i) p.repeat[i] = (i < 8 ? 3 : 5) * kPriceScale;
   p.Derive();
   return p;
-}
-
-uint32_t CodeBits(const LzCode& c, const LzPrices& p) {
-  uint32_t bits = p.main[c.main] + c.bits1 + c.bits2;
-  if (c.main >= kRecentFirst && c.main < kShortFirst) bits += p.repeat[c.slot];
-  if (c.main >= kMatchFirst) bits += p.distance[c.slot] - kDistanceExtraBits[c.slot];
-  return bits;
 }
 
 bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& h, const LzPrices& p, LzCode* code,
@@ -120,7 +97,7 @@ bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& h, const 
   }
   if (length == 2 && distance <= 256) {
     int slot = ShortDistanceSlot(distance - 1);
-    uint32_t price = p.main[kShortFirst + slot] + kShortDistanceExtraBits[slot];
+    uint32_t price = p.main[kShortFirst + slot] + kShortDistanceExtraBits[slot] * kPriceScale;
     if (price < best) {
       best = price;
       c = LzCode{};

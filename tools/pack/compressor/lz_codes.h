@@ -56,18 +56,19 @@ struct LzStats {
   void Add(const LzStats& other);
 };
 
-// Bit costs of the LZ alphabets, with the length parts folded in so that a
-// match is priced with a few lookups.
+// Prices are in 1/16 bit, fine enough that rounding does not decide between
+// close choices.
+inline constexpr uint32_t kPriceScale = 16;
+
+// Costs of the LZ alphabets in 1/16 bit, with the length parts folded in so
+// that a match is priced with a few lookups.
 struct LzPrices {
   uint32_t main[codes::kMainSymbols];
-  uint32_t distance[codes::kDistanceSymbols];  // slot symbol plus its extra bits
+  uint32_t distance[codes::kDistanceSymbols];  // slot symbol and its extra bits
   uint32_t repeat[codes::kRepeatSymbols];
   uint32_t match_length[259];   // coded length 3-258: main symbol and extra bits
   uint32_t recent_length[258];  // coded length 2-257: repeat symbol and extra bits
 
-  // From the 374 lengths of a table block; symbols without a code cost
-  // `absent` bits, so that a parse may still pick them when they pay.
-  static LzPrices FromLengths(const uint8_t* lengths, uint32_t absent = 14);
   // From frequencies (their information content, rounded).
   static LzPrices FromStats(const LzStats& stats);
   // A start for data nothing is known about yet.
@@ -94,16 +95,12 @@ inline LzCode LiteralCode(uint8_t b) {
 bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& history, const LzPrices& prices,
                LzCode* code, uint32_t* bits);
 
-// Cost of a code under `prices`.
-uint32_t CodeBits(const LzCode& code, const LzPrices& prices);
-
 // Code lengths and codes of the three LZ tables, as the decoder will build them.
 struct LzTables {
   std::vector<uint8_t> lengths;  // 374: main, distance, repeat
   std::vector<uint16_t> codes;
 
   explicit LzTables(std::vector<uint8_t> lengths);
-  const uint8_t* Main() const { return lengths.data(); }
   uint64_t Bits(const LzStats& stats) const;  // UINT64_MAX when a used symbol has no code
 };
 

@@ -43,7 +43,7 @@ LzStats CodeStats(const std::vector<Token>& tokens, size_t from, MatchHistory hi
 struct Choice {
   uint32_t length = 0;
   uint32_t distance = 0;
-  int64_t gain = 0;  // bits saved against literals, in 1/16 bit
+  int64_t gain = 0;  // saved against literals, in price units
 };
 
 class LazyParser {
@@ -52,7 +52,7 @@ class LazyParser {
       : buf_(buf), end_(end), data_end_(data_end), finder_(finder), prices_(prices) {
     uint64_t sum = 0;
     for (int b = 0; b < 256; ++b) sum += prices.main[b];
-    literal16_ = static_cast<int64_t>(sum) / 16;  // average literal, in 1/16 bit
+    literal_ = static_cast<int64_t>(sum) / 256;  // an average literal
   }
 
   // The best choice at `pos`; enters `pos` into the finder.
@@ -63,7 +63,7 @@ class LazyParser {
       LzCode code;
       uint32_t bits;
       if (!CodeMatch(length, distance, h, prices_, &code, &bits)) return;
-      int64_t gain = static_cast<int64_t>(length) * literal16_ - static_cast<int64_t>(bits) * 16;
+      int64_t gain = static_cast<int64_t>(length) * literal_ - static_cast<int64_t>(bits);
       if (gain > best.gain) best = {length, distance, gain};
     };
     if (h.prev_length > 0 && h.prev_length <= remain && h.prev_distance <= pos &&
@@ -88,7 +88,7 @@ class LazyParser {
     return best;
   }
 
-  int64_t literal16() const { return literal16_; }
+  int64_t literal() const { return literal_; }
 
  private:
   const uint8_t* buf_;
@@ -96,7 +96,7 @@ class LazyParser {
   uint32_t data_end_;
   MatchFinder& finder_;
   const LzPrices& prices_;
-  int64_t literal16_;
+  int64_t literal_;
 };
 
 // Parses from `begin` until a token ends at or after `stop`; matches may run
@@ -119,7 +119,7 @@ uint32_t ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t stop, uint32_t e
     }
     if (lazy && current.length < settings.nice && pos + 1 < end) {
       Choice next = parser.Best(pos + 1, history);
-      if (next.gain > current.gain + parser.literal16()) {
+      if (next.gain > current.gain + parser.literal()) {
         out.push_back({buf[pos], 0});
         ++pos;
         current = next;
@@ -244,7 +244,7 @@ class OptimalParser {
       }
       if (short_[i] != 0 && remain >= 2) {
         int slot = ShortDistanceSlot(short_[i] - 1);
-        relax(2, short_[i], prices.main[kShortFirst + slot] + kShortDistanceExtraBits[slot]);
+        relax(2, short_[i], prices.main[kShortFirst + slot] + kShortDistanceExtraBits[slot] * kPriceScale);
       }
       uint32_t covered = 2;
       for (uint32_t m = offsets_[i]; m < offsets_[i + 1]; ++m) {

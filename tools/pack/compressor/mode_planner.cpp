@@ -10,6 +10,11 @@ namespace {
 
 constexpr int kModes = codes::kMaxChannels + 1;
 
+// Multimedia coding decodes several times slower than LZ coding: it has to
+// code this much smaller to be chosen, so that data neither mode shrinks
+// (compressed or random bytes) stays in LZ mode.
+constexpr double kAudioMargin = 1.02;
+
 // Rough sizes of a table block, in bits: LZ lengths code to about 80 bytes,
 // each multimedia channel's to about 70.
 double TableBits(CodingMode mode) { return mode == 0 ? 700.0 : 120.0 + 560.0 * mode; }
@@ -76,7 +81,7 @@ std::vector<std::array<double, kModes>> ChunkCosts(const ChunkMeasures& m, const
       for (int ch = 0; ch < n; ++ch) {
         for (int s = 0; s < 256; ++s) sum += audio[c][ch * 256 + s] * bits[ch][s];
       }
-      cost[c][n] = sum;
+      cost[c][n] = sum * kAudioMargin;
     }
   }
   return cost;

@@ -126,8 +126,10 @@ struct StreamEncoder::State {
     for (const LzCode& c : block) WriteLzCode(*out, c, *lz_tables);
   }
 
-  // `symbols` were made for channels starting at `first_channel`, rotating.
-  void EmitAudioBlock(int channels, const std::vector<uint8_t>& symbols, int first_channel, int escape_channel) {
+  // `symbols` were made for channels starting at `first_channel`, rotating;
+  // `channel` is still the channel current before them, whose table would
+  // carry the announcement of new tables.
+  void EmitAudioBlock(int channels, const std::vector<uint8_t>& symbols, int first_channel) {
     AudioStats stats(channels, std::vector<uint64_t>(kAudioSymbols, 0));
     int ch = first_channel;
     for (uint8_t s : symbols) {
@@ -154,10 +156,6 @@ struct StreamEncoder::State {
       table.lengths.insert(table.lengths.end(), lengths.back().begin(), lengths.back().end());
       data_bits += CodedBits(stats[c], lengths.back().data());
     }
-    // The announcement is coded with the table of the channel current before
-    // the new block.
-    int saved = channel;
-    channel = escape_channel;
     uint64_t renew = EscapeBits() + TableBlockBits(table_history, table) + data_bits;
     if (keep == UINT64_MAX || renew < keep) {
       WriteEscape();
@@ -169,7 +167,6 @@ struct StreamEncoder::State {
       have_tables = true;
       mode = channels;
     }
-    channel = saved;
     ch = first_channel;
     for (uint8_t s : symbols) {
       out->Write(audio_codes[ch][s], audio_lengths[ch][s]);
@@ -210,23 +207,19 @@ struct StreamEncoder::State {
   void EmitAudioSegment(uint32_t begin, uint32_t end, int channels) {
     for (uint32_t pos = begin; pos < end;) {
       uint32_t stop = std::min(end, pos + kEmitBlock);
-      int escape_channel = channel;
-      // A table block that lowers the channel count restarts the rotation
-      // when the current channel no longer exists.
-      if (!(have_tables && mode == channels) && channel >= channels) channel = 0;
-      // Whether or not new tables come, the rotation below is what the
-      // decoder follows: a kept table means the same channel count.
-      int first = channel;
+      // A table block with fewer channels than the current channel number
+      // restarts the rotation at 0; with the current tables kept the channel
+      // count is unchanged and the channel always exists.
+      int ch = channel < channels ? channel : 0;
+      const int first = ch;
       std::vector<uint8_t> symbols;
       symbols.reserve(stop - pos);
       for (uint32_t p = pos; p < stop; ++p) {
-        symbols.push_back(audio.Encode(channel, buf[p]));
-        if (++channel == channels) channel = 0;
+        symbols.push_back(audio.Encode(ch, buf[p]));
+        if (++ch == channels) ch = 0;
       }
-      int after = channel;
-      channel = escape_channel;
-      EmitAudioBlock(channels, symbols, first, escape_channel);
-      channel = after;
+      EmitAudioBlock(channels, symbols, first);
+      channel = ch;
       pos = stop;
     }
   }
