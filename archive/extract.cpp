@@ -103,15 +103,19 @@ int FindNextFile() {
 
 // A header that cannot be right, caught before anything is allocated for it:
 // the header too small for its own name, or more output announced than the
-// packed data can produce. Without this a few hostile bytes could make the
-// engine allocate gigabytes.
+// packed data can produce. Only the packed bytes the image really holds
+// count: a header may claim any packed size, and a few hostile bytes must not
+// make the engine allocate, clear and checksum gigabytes for a file that
+// cannot be delivered.
 bool HeaderIsPlausible(const FileHeader& h) {
   if (h.header_size < rar::kFileHeaderSize + h.name_size) return false;
-  if (h.method == rar::kMethodStored) return h.unpacked_size <= h.packed_size;
+  uint64_t data_start = static_cast<uint64_t>(s.block_start) + h.header_size;
+  uint64_t present = data_start < s.archive->size ? s.archive->size - data_start : 0;
+  if (present > h.packed_size) present = h.packed_size;
+  if (h.method == rar::kMethodStored) return h.unpacked_size <= present;
   // The decoder counts output in a signed 32-bit number.
   if (h.unpacked_size > INT32_MAX) return false;
-  return static_cast<uint64_t>(h.unpacked_size) <=
-         static_cast<uint64_t>(h.packed_size) * rar::kMaxBytesPerPackedByte;
+  return static_cast<uint64_t>(h.unpacked_size) <= present * rar::kMaxBytesPerPackedByte;
 }
 
 // A stored file is one read from the archive straight into the output. Stored
@@ -137,12 +141,10 @@ bool ProcessFile() {
     UnpackFile(s.window);
   }
   if (s.output == nullptr) return true;
-  // Bytes the data did not deliver are zero, never leftovers of the heap.
-  if (s.written < s.unpacked_size) std::memset(s.output + s.written, 0, s.unpacked_size - s.written);
-  uint32_t crc = ~Crc32(0xFFFFFFFFu, s.output, s.unpacked_size);
-  // A file the data did not deliver whole is not the file, even when the CRC
-  // of the zero-filled buffer happens to match.
-  return crc == h.file_crc && s.written == s.unpacked_size;
+  // A file the data did not deliver whole is not the file, whatever the CRC
+  // of the rest of the buffer would be; the buffer is not even looked at.
+  if (s.written != s.unpacked_size) return false;
+  return ~Crc32(0xFFFFFFFFu, s.output, s.unpacked_size) == h.file_crc;
 }
 
 // Walks the blocks after the main header until the wanted file is extracted.
