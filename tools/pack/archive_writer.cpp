@@ -142,7 +142,7 @@ Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& optio
   AppendMainHeader(out, options.solid ? rar::kMainSolid : 0);
   uint64_t done = 0;
   std::unique_ptr<StreamEncoder> encoder;
-  if (options.level > 0) encoder = std::make_unique<StreamEncoder>(options.level);
+  if (options.level > 0) encoder = std::make_unique<StreamEncoder>(options.level, options.solid);
   for (size_t i = 0; i < files.size(); ++i) {
     const InputFile& f = files[i];
     FileBlock block;

@@ -22,6 +22,13 @@ void LzStats::Add(const LzStats& o) {
   extra_bits += o.extra_bits;
 }
 
+void LzStats::Decay() {
+  for (auto* freqs : {&main, &distance, &repeat}) {
+    for (uint64_t& f : *freqs) f -= f / 4;
+  }
+  extra_bits -= extra_bits / 4;
+}
+
 void LzPrices::Derive() {
   for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i] * kPriceScale;
   for (uint32_t len = 3; len <= 258; ++len) {

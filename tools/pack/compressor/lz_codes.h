@@ -54,6 +54,8 @@ struct LzStats {
 
   void Add(const LzCode& code);
   void Add(const LzStats& other);
+  // Takes a quarter off every count, so that older blocks weigh less.
+  void Decay();
 };
 
 // Prices are in 1/16 bit, fine enough that rounding does not decide between

@@ -23,6 +23,7 @@ namespace {
 constexpr uint32_t kPlanWindow = 256 * 1024;  // input planned and parsed at once
 constexpr uint32_t kChunk = 4096;             // granularity of the choice of mode
 constexpr uint32_t kEmitBlock = 64 * 1024;    // input per decision on new tables
+constexpr uint32_t kSmallFile = 16 * 1024;    // smaller files of solid streams get lasting tables
 // Multimedia coding "clearly wins" a chunk below this share of the LZ probe.
 constexpr double kClearWin = 0.7;
 
@@ -32,11 +33,13 @@ using AudioStats = std::vector<std::vector<uint64_t>>;
 }  // namespace
 
 struct StreamEncoder::State {
-  explicit State(int level) : settings(SettingsForLevel(level)) {
+  State(int level, bool solid) : settings(SettingsForLevel(level)), solid(solid) {
     finder.Configure(settings.hash_bits, settings.depth, settings.parse.nice);
   }
 
   LevelSettings settings;
+  bool solid;
+  bool small_file = false;  // the file being coded is smaller than kSmallFile
   // Everything coded since the last reset, trimmed to whole windows from the
   // front; the file being coded is at its end.
   std::vector<uint8_t> buf;
@@ -45,6 +48,7 @@ struct StreamEncoder::State {
   AudioModel audio;
   int channel = 0;
   LzPrices prices = LzPrices::Initial();
+  LzStats recent_lz;  // symbol counts of the LZ blocks coded lately, fading
   TableHistory table_history;
 
   // The decoder's current tables.
@@ -63,6 +67,7 @@ struct StreamEncoder::State {
     audio = AudioModel{};
     channel = 0;
     prices = LzPrices::Initial();
+    recent_lz = LzStats{};
     table_history.Reset();
     have_tables = false;
     mode = 0;
@@ -100,12 +105,27 @@ struct StreamEncoder::State {
   void EmitLzBlock(const std::vector<LzCode>& block) {
     LzStats stats;
     for (const LzCode& c : block) stats.Add(c);
+    // Tables are judged by what they cost on `judged`: the block itself, or,
+    // for a small file of a solid stream, the block with the recent ones,
+    // which stand for the files still to come. Those tables also give every
+    // symbol a code, the unused ones of the longest lengths: that costs next
+    // to nothing, and the small files after it can keep the tables instead
+    // of sending their own.
+    const bool lasting = solid && small_file;
+    LzStats judged = stats;
+    if (lasting) judged.Add(recent_lz);
+
     uint64_t keep = UINT64_MAX;
-    if (have_tables && mode == 0) keep = lz_tables->Bits(stats);
+    if (have_tables && mode == 0 && lz_tables->Bits(stats) != UINT64_MAX) keep = lz_tables->Bits(judged);
 
     // New tables always give the table announcement a code, so that the
     // stream can change tables again later (or the next file can).
-    LzStats reserved = stats;
+    LzStats reserved = judged;
+    if (lasting) {
+      for (auto* freqs : {&reserved.main, &reserved.distance, &reserved.repeat}) {
+        for (uint64_t& f : *freqs) f = std::max<uint64_t>(f, 1);
+      }
+    }
     ++reserved.main[kNewTables];
     TableBlock table;
     table.audio = false;
@@ -114,7 +134,7 @@ struct StreamEncoder::State {
       table.lengths.insert(table.lengths.end(), l.begin(), l.end());
     }
     LzTables fresh(table.lengths);
-    uint64_t renew = EscapeBits() + TableBlockBits(table_history, table) + fresh.Bits(stats);
+    uint64_t renew = EscapeBits() + TableBlockBits(table_history, table) + fresh.Bits(judged);
 
     if (keep == UINT64_MAX || renew < keep) {
       WriteEscape();
@@ -124,6 +144,8 @@ struct StreamEncoder::State {
       mode = 0;
     }
     for (const LzCode& c : block) WriteLzCode(*out, c, *lz_tables);
+    recent_lz.Decay();
+    recent_lz.Add(stats);
   }
 
   // `symbols` were made for channels starting at `first_channel`, rotating;
@@ -302,7 +324,7 @@ struct StreamEncoder::State {
   }
 };
 
-StreamEncoder::StreamEncoder(int level) : state_(std::make_unique<State>(level)) {}
+StreamEncoder::StreamEncoder(int level, bool solid) : state_(std::make_unique<State>(level, solid)) {}
 StreamEncoder::~StreamEncoder() = default;
 
 std::vector<uint8_t> StreamEncoder::EncodeFile(const uint8_t* data, size_t size, bool continues,
@@ -311,6 +333,7 @@ std::vector<uint8_t> StreamEncoder::EncodeFile(const uint8_t* data, size_t size,
   if (!continues) s.Reset();
   BitWriter out;
   s.out = &out;
+  s.small_file = size < kSmallFile;
   s.Append(data, size);
   const uint32_t end = static_cast<uint32_t>(s.buf.size());
   const uint32_t begin = end - static_cast<uint32_t>(size);

@@ -17,7 +17,9 @@ namespace pack {
 
 class StreamEncoder {
  public:
-  explicit StreamEncoder(int level);
+  // `solid`: files will follow one another in one stream, most of them
+  // continuing the one before (tables are then chosen to last).
+  StreamEncoder(int level, bool solid);
   ~StreamEncoder();
   StreamEncoder(const StreamEncoder&) = delete;
   StreamEncoder& operator=(const StreamEncoder&) = delete;
