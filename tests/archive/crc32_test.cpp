@@ -1,0 +1,52 @@
+// The CRC-32 on every path (block folding where the processor has it, eight
+// bytes at a time, byte by byte) against the bit-at-a-time definition.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "archive/crc32.h"
+
+namespace {
+
+uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc & 1) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return crc;
+}
+
+TEST(Crc32, EveryLengthAndAlignmentMatchesTheDefinition) {
+  BuildCrcTable();
+  std::mt19937 rng(99);
+  std::vector<uint8_t> data(1200);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(rng());
+  for (size_t offset = 0; offset < 16; ++offset) {
+    for (size_t length = 0; length + offset <= data.size(); length += (length < 300 ? 1 : 37)) {
+      uint32_t start = static_cast<uint32_t>(rng());
+      ASSERT_EQ(Crc32(start, data.data() + offset, length),
+                BitwiseCrc(start, data.data() + offset, length))
+          << "offset " << offset << " length " << length;
+    }
+  }
+}
+
+TEST(Crc32, LargeBuffersInPiecesOrWhole) {
+  std::mt19937 rng(7);
+  std::vector<uint8_t> data((1 << 20) + 77);
+  for (uint8_t& b : data) b = static_cast<uint8_t>(rng());
+  uint32_t expected = ~BitwiseCrc(0xFFFFFFFFu, data.data(), data.size());
+  EXPECT_EQ(Crc32Of(data.data(), data.size()), expected);
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t at = 0; at < data.size();) {
+    size_t n = std::min<size_t>(data.size() - at, 1 + rng() % 5000);
+    crc = Crc32(crc, data.data() + at, n);
+    at += n;
+  }
+  EXPECT_EQ(~crc, expected);
+  std::vector<uint8_t> zeros(4096, 0);
+  EXPECT_EQ(Crc32Of(zeros.data(), zeros.size()), ~BitwiseCrc(0xFFFFFFFFu, zeros.data(), 4096));
+}
+
+}  // namespace
