@@ -118,4 +118,26 @@ TEST_P(SymbolKinds, ModulesCodeTheirSamplesInMultimediaMode) {
 
 INSTANTIATE_TEST_SUITE_P(Levels, SymbolKinds, ::testing::Range(1, 6));
 
+// Small files of one solid stream do not each bring their own tables: the
+// tables carry over from file to file and are renewed now and then.
+TEST(SolidStream, SmallFilesShareTables) {
+  std::vector<pack::InputFile> files;
+  for (int i = 0; i < 200; ++i) {
+    files.push_back({"note" + std::to_string(i), sample_data::Text(200 + (i * 53) % 700, i), 0});
+  }
+  for (int level : {1, 5}) {
+    SCOPED_TRACE(level);
+    pack::PackOptions options;
+    options.level = level;
+    options.solid = true;
+    Bytes image = pack::BuildArchive(files, options);
+    ResetDecoderStats();
+    std::optional<Bytes> last = testing_helpers::Extract(image, "note199");  // decodes all 200
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(*last, files.back().data);
+    EXPECT_LT(decoder_stats.lz_table_blocks, 40u);
+    EXPECT_GT(decoder_stats.literals + decoder_stats.long_match, 0u);
+  }
+}
+
 }  // namespace
