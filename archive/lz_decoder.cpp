@@ -31,11 +31,11 @@ uint64_t LoadBigEndian64(const uint8_t* p) {
 
 // The input of a run of steps in a register: `bits` holds the next
 // `available` bits of the buffer left-aligned (below them the following
-// buffer bits or zeros), `next` the first byte not yet taken into it. A step
-// reads at most 51 bits (main 15, length 5, distance 15, distance extra 16),
-// so topping up to at least 56 before each step lets every peek of the step
-// see 16 true buffer bits: the results are exactly those of peeking and
-// skipping through the bit reader. The top-up loads eight bytes from at most
+// buffer bits or zeros), `next` the first byte not yet taken into it. A top-up
+// leaves at least 56 bits; a step tops up before its main symbol and again
+// before the rest of a match (at most 36 bits: length 5, distance 15,
+// distance extra 16), so every peek sees 16 true buffer bits and the results
+// are exactly those of peeking and skipping through the bit reader. The top-up loads eight bytes from at most
 // eight bytes past the read position, which starts a step at byte 8162 at
 // the latest, so it stays inside the buffer.
 struct StepBits {
@@ -113,9 +113,22 @@ void LzSteps() {
   StepBits in(r.buffer, r.byte_pos, r.bit_pos);
   uint8_t* const data = w.data;
   uint32_t write_pos = w.write_pos;
+  // The look-up of each step's main symbol is made before the top-up, from
+  // bits already there, so that the top-up's load does not delay it: a step
+  // leaves at least 10 bits (a match tops up again after its main symbol),
+  // and the top-up only fills in bits below those.
+  uint32_t entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   do {
     in.TopUp();
-    uint32_t s = in.Decode(t.main_table);
+    uint32_t s;
+    uint32_t code_length;
+    if (entry != 0) {
+      s = entry >> 4;
+      code_length = entry & 15;
+    } else {
+      s = DecodeSymbolSlow(t.main_table, in.Peek16(), code_length);
+    }
+    in.Skip(code_length);
     if (s < 256) {
       QUARB_COUNT(literals);
       data[write_pos] = static_cast<uint8_t>(s);
@@ -130,6 +143,7 @@ void LzSteps() {
       ReadCodeTables();
       return;
     } else {
+      in.TopUp();
       uint32_t distance;
       uint32_t length;
       if (s == 256) {
@@ -166,6 +180,7 @@ void LzSteps() {
       write_pos = w.write_pos;
       produced += static_cast<int32_t>(length);
     }
+    entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   } while (produced < budget && in.Position() < in_end);
   r.byte_pos = in.Position() >> 3;
   r.bit_pos = in.Position() & 7;
