@@ -32,5 +32,46 @@ uint8_t DecodeAudioByte(uint32_t symbol);
 // One adaptation step, run by DecodeAudioByte on a channel's every 32nd byte.
 void AdaptWeights(AudioPredictor& p);
 
+// DecodeAudioByte's body, inlined into the decoder's loop.
+inline uint8_t DecodeAudioByteInline(AudioPredictor& p, uint32_t symbol) {
+  int32_t* h = p.history;
+  const int32_t* w = p.weights;
+  ++p.sample_count;
+  h[3] = h[2];
+  h[2] = h[1];
+  h[1] = p.prev_delta - h[0];
+  h[0] = p.prev_delta;
+
+  int32_t acc = 8 * p.prev_byte + w[0] * h[0] + w[1] * h[1] + w[2] * h[2] + w[3] * h[3] +
+                w[4] * cross_delta;
+  int32_t predicted = (acc >> 3) & 0xFF;
+  int32_t byte = (predicted - static_cast<int32_t>(symbol)) & 0xFF;
+
+  // The error the symbol stands for, scaled like the prediction, against each
+  // term added or taken away: the sums show which weight change would have
+  // helped.
+  int32_t e = 8 * static_cast<int8_t>(static_cast<uint8_t>(symbol));
+  uint32_t* s = p.error_sums;
+  auto magnitude = [](int32_t v) { return static_cast<uint32_t>(v < 0 ? -v : v); };
+  s[0] += magnitude(e);
+  s[1] += magnitude(e - h[0]);
+  s[2] += magnitude(e + h[0]);
+  s[3] += magnitude(e - h[1]);
+  s[4] += magnitude(e + h[1]);
+  s[5] += magnitude(e - h[2]);
+  s[6] += magnitude(e + h[2]);
+  s[7] += magnitude(e - h[3]);
+  s[8] += magnitude(e + h[3]);
+  s[9] += magnitude(e - cross_delta);
+  s[10] += magnitude(e + cross_delta);
+
+  int32_t delta = static_cast<int8_t>(static_cast<uint8_t>(byte - p.prev_byte));
+  p.prev_delta = delta;
+  cross_delta = delta;
+  p.prev_byte = byte;
+  if ((p.sample_count & 0x1F) == 0) AdaptWeights(p);
+  return static_cast<uint8_t>(byte);
+}
+
 // Zero predictors and cross_delta: the state of a fresh stream.
 void ResetAudioPredictors();

@@ -191,23 +191,38 @@ void LzSteps() {
 void AudioSteps() {
   DecoderTables& t = decoder_tables;
   SlidingWindow& w = sliding_window;
-  const int32_t in_limit = InputLimit();
+  PackedBitReader& r = bit_reader;
+  const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
   const int32_t budget = OutputBudget();
   int32_t produced = 0;
+  StepBits in(r.buffer, r.byte_pos, r.bit_pos);
+  uint8_t* const data = w.data;
+  uint32_t write_pos = w.write_pos;
+  uint32_t channel = t.current_channel;
+  const uint32_t channels = t.channel_count;
   do {
-    uint32_t s = DecodeSymbol(t.audio_tables[t.current_channel]);
+    in.TopUp();
+    uint32_t s = in.Decode(t.audio_tables[channel]);
     if (s == 256) {
       QUARB_COUNT(audio_new_tables);
+      r.byte_pos = in.Position() >> 3;
+      r.bit_pos = in.Position() & 7;
+      w.write_pos = write_pos;
+      t.current_channel = channel;
       bytes_left -= produced;
       ReadCodeTables();
       return;
     }
     QUARB_COUNT(audio_bytes);
-    w.data[w.write_pos] = DecodeAudioByte(s);
-    w.write_pos = (w.write_pos + 1) & kWindowMask;
-    if (++t.current_channel == t.channel_count) t.current_channel = 0;
+    data[write_pos] = DecodeAudioByteInline(audio_predictors[channel], s);
+    write_pos = (write_pos + 1) & kWindowMask;
+    if (++channel == channels) channel = 0;
     produced += 1;
-  } while (produced < budget && static_cast<int32_t>(bit_reader.byte_pos) <= in_limit);
+  } while (produced < budget && in.Position() < in_end);
+  r.byte_pos = in.Position() >> 3;
+  r.bit_pos = in.Position() & 7;
+  w.write_pos = write_pos;
+  t.current_channel = channel;
   bytes_left -= produced;
 }
 
