@@ -103,7 +103,8 @@ int32_t OutputBudget() {
 
 void LzSteps() {
   const DecoderTables& t = decoder_tables;
-  MatchHistory& m = match_history;
+  // A copy in registers for the run; written back whenever the run ends.
+  MatchHistory m = match_history;
   SlidingWindow& w = sliding_window;
   PackedBitReader& r = bit_reader;
   // Steps may start while the position is below this bit.
@@ -139,6 +140,7 @@ void LzSteps() {
       r.byte_pos = in.Position() >> 3;
       r.bit_pos = in.Position() & 7;
       w.write_pos = write_pos;
+      match_history = m;
       bytes_left -= produced;
       ReadCodeTables();
       return;
@@ -175,9 +177,7 @@ void LzSteps() {
       }
       m.recent_distances[m.recent_next & 3] = distance;
       ++m.recent_next;
-      w.write_pos = write_pos;
-      CopyMatchInline(distance, length);
-      write_pos = w.write_pos;
+      write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
     }
     entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
@@ -185,6 +185,7 @@ void LzSteps() {
   r.byte_pos = in.Position() >> 3;
   r.bit_pos = in.Position() & 7;
   w.write_pos = write_pos;
+  match_history = m;
   bytes_left -= produced;
 }
 

@@ -43,4 +43,7 @@ void FlushWindow() {
   s.written += head;
 }
 
-void CopyMatch(uint32_t distance, uint32_t length) { CopyMatchInline(distance, length); }
+void CopyMatch(uint32_t distance, uint32_t length) {
+  SlidingWindow& w = sliding_window;
+  w.write_pos = CopyMatchAt(w, w.write_pos, distance, length);
+}

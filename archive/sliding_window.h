@@ -101,9 +101,13 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
 
 }  // namespace window_detail
 
-// CopyMatch's body, inlined into the decoder's loop.
-inline void CopyMatchInline(uint32_t distance, uint32_t length) {
-  SlidingWindow& w = sliding_window;
-  if (w.unwritten_tail && (distance == 0 || distance > w.write_pos)) ClearUnwrittenTail();
-  w.write_pos = window_detail::CopyInWindow(w.data, w.write_pos, distance, length) & kWindowMask;
+// CopyMatch's body for the decoder's loop, which keeps the write position
+// in a register: copies at `write_pos` and returns the new position.
+inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t distance,
+                            uint32_t length) {
+  if (w.unwritten_tail && (distance == 0 || distance > write_pos)) {
+    w.write_pos = write_pos;
+    ClearUnwrittenTail();
+  }
+  return window_detail::CopyInWindow(w.data, write_pos, distance, length) & kWindowMask;
 }
