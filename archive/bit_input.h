@@ -10,12 +10,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 inline constexpr uint32_t kInputBufferSize = 8192;
 inline constexpr uint32_t kInputCarry = 32;  // bytes kept by a continuing refill
-// Slack after the buffer so that the decoder may load eight bytes at once
-// anywhere a three-byte peek is allowed. Always zero; never part of the data.
-inline constexpr uint32_t kInputPadding = 8;
+// Slack after the buffer so that InputBits may load eight bytes from up to
+// eight bytes past any position where a three-byte peek is allowed. Always
+// zero; never part of the data.
+inline constexpr uint32_t kInputPadding = 16;
 
 struct PackedBitReader {
   uint8_t buffer[kInputBufferSize + kInputPadding];
@@ -60,3 +62,56 @@ inline void SkipBits(uint32_t n) {
   r.byte_pos += r.bit_pos >> 3;
   r.bit_pos &= 7;
 }
+
+inline uint64_t LoadBigEndian64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return __builtin_bswap64(v);
+}
+
+// The bit reader's input in a register, for loops that read many symbols:
+// `bits` holds the next `available` bits of the buffer left-aligned (below
+// them the following buffer bits or zeros), `next` is the first byte not yet
+// taken into it. A top-up leaves at least 56 bits, so as long as a loop tops
+// up before reading at most 40 bits, every peek sees 16 true buffer bits and
+// the results are exactly those of PeekBits16 and SkipBits. A top-up loads
+// eight bytes from at most eight bytes past the read position; the padding
+// after the buffer covers any position up to the last refill threshold.
+// The buffer must not change while a BitRegister is in use.
+struct BitRegister {
+  const uint8_t* base;
+  const uint8_t* next;
+  uint64_t bits;
+  uint32_t available;
+
+  BitRegister(const uint8_t* buffer, uint32_t byte_pos, uint32_t bit_pos)
+      : base(buffer), next(buffer + byte_pos + 7),
+        bits(LoadBigEndian64(buffer + byte_pos) << bit_pos), available(56 - bit_pos) {}
+
+  // Bits of the buffer consumed, counted from its start.
+  uint32_t Position() const { return static_cast<uint32_t>(next - base) * 8 - available; }
+
+  // Without a branch: a top-up when enough bits are there already ORs the
+  // same bits in again and moves nothing.
+  void TopUp() {
+    bits |= LoadBigEndian64(next) >> available;
+    next += (63 - available) >> 3;
+    available |= 56;
+  }
+  uint32_t Peek16() const { return static_cast<uint32_t>(bits >> 48); }
+  void Skip(uint32_t n) {
+    bits <<= n;
+    available -= n;
+  }
+  // n = 0 to 16 bits as a number.
+  uint32_t Take(uint32_t n) {
+    uint32_t value = static_cast<uint32_t>((bits >> 1) >> (63 - n));
+    Skip(n);
+    return value;
+  }
+  // Hands the position back to the bit reader.
+  void Store() const {
+    bit_reader.byte_pos = Position() >> 3;
+    bit_reader.bit_pos = Position() & 7;
+  }
+};

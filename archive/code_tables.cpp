@@ -55,18 +55,24 @@ void ReadCodeTables() {
   uint32_t i = 0;
   while (i < total) {
     if (bit_reader.byte_pos > kSymbolRefillAbove) RefillInput(false);
-    uint32_t s = DecodeSymbol(t.precode_table);
-    if (s < 16) {
-      length[i] = static_cast<uint8_t>((t.previous_lengths[i] + s) & 15);
-      ++i;
-    } else if (s == 16) {
-      uint32_t run = ReadBits(2) + 3;
-      uint8_t previous = i > 0 ? length[i - 1] : 0;
-      for (; run > 0 && i < total; --run) length[i++] = previous;
-    } else {
-      uint32_t run = s == 17 ? ReadBits(3) + 3 : ReadBits(7) + 11;
-      for (; run > 0 && i < total; --run) length[i++] = 0;
-    }
+    // Symbols through a register until the next one would need a refill.
+    BitRegister in(bit_reader.buffer, bit_reader.byte_pos, bit_reader.bit_pos);
+    do {
+      in.TopUp();
+      uint32_t s = DecodeSymbol(in, t.precode_table);
+      if (s < 16) {
+        length[i] = static_cast<uint8_t>((t.previous_lengths[i] + s) & 15);
+        ++i;
+      } else if (s == 16) {
+        uint32_t run = in.Take(2) + 3;
+        uint8_t previous = i > 0 ? length[i - 1] : 0;
+        for (; run > 0 && i < total; --run) length[i++] = previous;
+      } else {
+        uint32_t run = s == 17 ? in.Take(3) + 3 : in.Take(7) + 11;
+        for (; run > 0 && i < total; --run) length[i++] = 0;
+      }
+    } while (i < total && in.Position() < (kSymbolRefillAbove + 1) * 8);
+    in.Store();
   }
 
   if (t.audio_mode) {

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "archive/bit_input.h"
+
 inline constexpr uint32_t kMaxSymbols = 298;
 inline constexpr uint32_t kMaxCodeLength = 15;
 inline constexpr uint32_t kFastBits = 10;
@@ -46,3 +48,11 @@ inline uint32_t DecodeFromPeek(const HuffmanTable& table, uint32_t peek, uint32_
 
 // Decodes the next symbol from the bit reader and consumes its code.
 uint32_t DecodeSymbol(const HuffmanTable& table);
+
+// The same from a BitRegister.
+inline uint32_t DecodeSymbol(BitRegister& in, const HuffmanTable& table) {
+  uint32_t length;
+  uint32_t symbol = DecodeFromPeek(table, in.Peek16(), length);
+  in.Skip(length);
+  return symbol;
+}

@@ -23,60 +23,6 @@ constexpr uint32_t kMainRefillAbove = 8162;
 // free room than this.
 constexpr uint32_t kFlushRoom = 270;
 
-uint64_t LoadBigEndian64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return __builtin_bswap64(v);
-}
-
-// The input of a run of steps in a register: `bits` holds the next
-// `available` bits of the buffer left-aligned (below them the following
-// buffer bits or zeros), `next` the first byte not yet taken into it. A top-up
-// leaves at least 56 bits; a step tops up before its main symbol and again
-// before the rest of a match (at most 36 bits: length 5, distance 15,
-// distance extra 16), so every peek sees 16 true buffer bits and the results
-// are exactly those of peeking and skipping through the bit reader. The top-up loads eight bytes from at most
-// eight bytes past the read position, which starts a step at byte 8162 at
-// the latest, so it stays inside the buffer.
-struct StepBits {
-  const uint8_t* base;
-  const uint8_t* next;
-  uint64_t bits;
-  uint32_t available;
-
-  StepBits(const uint8_t* buffer, uint32_t byte_pos, uint32_t bit_pos)
-      : base(buffer), next(buffer + byte_pos + 7),
-        bits(LoadBigEndian64(buffer + byte_pos) << bit_pos), available(56 - bit_pos) {}
-
-  // Bits of the buffer consumed, counted from its start.
-  uint32_t Position() const { return static_cast<uint32_t>(next - base) * 8 - available; }
-
-  // Without a branch: a top-up when enough bits are there already ORs the
-  // same bits in again and moves nothing.
-  void TopUp() {
-    bits |= LoadBigEndian64(next) >> available;
-    next += (63 - available) >> 3;
-    available |= 56;
-  }
-  uint32_t Peek16() const { return static_cast<uint32_t>(bits >> 48); }
-  void Skip(uint32_t n) {
-    bits <<= n;
-    available -= n;
-  }
-  // n = 0 to 16 bits as a number.
-  uint32_t Take(uint32_t n) {
-    uint32_t value = static_cast<uint32_t>((bits >> 1) >> (63 - n));
-    Skip(n);
-    return value;
-  }
-  uint32_t Decode(const HuffmanTable& table) {
-    uint32_t length;
-    uint32_t symbol = DecodeFromPeek(table, Peek16(), length);
-    Skip(length);
-    return symbol;
-  }
-};
-
 // The loop makes its checks (refill, end of input, flush, the window's
 // deferred zeros) before a step; the step functions below then run further
 // steps for as long as none of those checks could act, which they know from
@@ -101,6 +47,10 @@ int32_t OutputBudget() {
   return static_cast<int32_t>(budget);
 }
 
+// A step tops up its bit register before the main symbol and again before
+// the rest of a match, which reads at most 36 bits (length 5, distance 15,
+// distance extra 16). Steps start at byte 8162 at the latest, well inside the
+// reach of the register's loads.
 void LzSteps() {
   const DecoderTables& t = decoder_tables;
   // A copy in registers for the run; written back whenever the run ends.
@@ -111,7 +61,7 @@ void LzSteps() {
   const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
   const int32_t budget = OutputBudget();
   int32_t produced = 0;
-  StepBits in(r.buffer, r.byte_pos, r.bit_pos);
+  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
   uint8_t* const data = w.data;
   uint32_t write_pos = w.write_pos;
   // The look-up of each step's main symbol is made before the top-up, from
@@ -137,8 +87,7 @@ void LzSteps() {
       produced += 1;
     } else if (s == 269) {
       QUARB_COUNT(lz_new_tables);
-      r.byte_pos = in.Position() >> 3;
-      r.bit_pos = in.Position() & 7;
+      in.Store();
       w.write_pos = write_pos;
       match_history = m;
       bytes_left -= produced;
@@ -155,7 +104,7 @@ void LzSteps() {
       } else if (s < 261) {
         QUARB_COUNT(recent_distance);
         distance = m.recent_distances[(m.recent_next - s) & 3];
-        uint32_t slot = in.Decode(t.repeat_table);
+        uint32_t slot = DecodeSymbol(in, t.repeat_table);
         length = LengthBase[slot] + 2 + in.Take(LengthExtraBits[slot]);
         length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
       } else if (s < 269) {
@@ -167,7 +116,7 @@ void LzSteps() {
         QUARB_COUNT(long_match);
         uint32_t k = s - 270;
         length = LengthBase[k] + 3 + in.Take(LengthExtraBits[k]);
-        uint32_t slot = in.Decode(t.distance_table);
+        uint32_t slot = DecodeSymbol(in, t.distance_table);
         distance = DistanceBase[slot] + 1 + in.Take(DistanceExtraBits[slot]);
         length += (distance >= 0x2000) + (distance >= 0x40000);
       }
@@ -182,8 +131,7 @@ void LzSteps() {
     }
     entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   } while (produced < budget && in.Position() < in_end);
-  r.byte_pos = in.Position() >> 3;
-  r.bit_pos = in.Position() & 7;
+  in.Store();
   w.write_pos = write_pos;
   match_history = m;
   bytes_left -= produced;
@@ -196,18 +144,17 @@ void AudioSteps() {
   const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
   const int32_t budget = OutputBudget();
   int32_t produced = 0;
-  StepBits in(r.buffer, r.byte_pos, r.bit_pos);
+  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
   uint8_t* const data = w.data;
   uint32_t write_pos = w.write_pos;
   uint32_t channel = t.current_channel;
   const uint32_t channels = t.channel_count;
   do {
     in.TopUp();
-    uint32_t s = in.Decode(t.audio_tables[channel]);
+    uint32_t s = DecodeSymbol(in, t.audio_tables[channel]);
     if (s == 256) {
       QUARB_COUNT(audio_new_tables);
-      r.byte_pos = in.Position() >> 3;
-      r.bit_pos = in.Position() & 7;
+      in.Store();
       w.write_pos = write_pos;
       t.current_channel = channel;
       bytes_left -= produced;
@@ -220,8 +167,7 @@ void AudioSteps() {
     if (++channel == channels) channel = 0;
     produced += 1;
   } while (produced < budget && in.Position() < in_end);
-  r.byte_pos = in.Position() >> 3;
-  r.bit_pos = in.Position() & 7;
+  in.Store();
   w.write_pos = write_pos;
   t.current_channel = channel;
   bytes_left -= produced;

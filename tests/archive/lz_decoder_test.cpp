@@ -147,6 +147,31 @@ TEST(LzDecoder, FilesLongerThanTheWindowWrapInMatchesLiteralsAndFlushes) {
   EXPECT_EQ(ExtractOnly(s, e.bytes), e.bytes);
 }
 
+TEST(LzDecoder, TableBlocksAcrossTheInputRefill) {
+  // A new table block starting anywhere from byte 7990 to past byte 8190 of
+  // the input, so that the reader refills (carrying its last 32 bytes over)
+  // before the block's header or in the middle of its lengths; 9-bit
+  // literals move it by a bit modulo 8 at a time.
+  Lengths other = FlatLzLengths();
+  other['q'] = 2;
+  other[270] = 13;
+  for (uint32_t extra = 0; extra < 200; extra += 3) {
+    SCOPED_TRACE(extra);
+    StreamWriter s;
+    Expected e;
+    s.LzTables();
+    RandomText(s, e, 7100 + extra, extra);
+    s.Main(269);
+    s.LzTables(other, extra % 2 == 0);
+    s.Literals("qq");
+    e.Text("qq");
+    s.Match(3, 2);
+    e.Copy(2, 3);
+    RandomText(s, e, 2000, extra + 1);
+    ASSERT_EQ(ExtractOnly(s, e.bytes), e.bytes);
+  }
+}
+
 TEST(LzDecoder, AnEmptyFileStillReadsItsTables) {
   StreamWriter s;
   s.LzTables();
