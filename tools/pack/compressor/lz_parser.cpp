@@ -1,24 +1,10 @@
 #include "tools/pack/compressor/lz_parser.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace pack {
 
 using namespace codes;
-
-uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t n = 0;
-  while (n + 8 <= limit) {
-    uint64_t x, y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
-    if (x != y) return n + (__builtin_ctzll(x ^ y) >> 3);
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
 
 namespace {
 

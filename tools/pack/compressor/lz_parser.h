@@ -36,7 +36,4 @@ struct ParseSettings {
 void Parse(const uint8_t* buf, uint32_t begin, uint32_t end, uint32_t data_end, MatchHistory history,
            LzPrices& prices, MatchFinder& finder, const ParseSettings& settings, std::vector<Token>& out);
 
-// Length of the common prefix of buf[a...] and buf[b...], at most `limit`.
-uint32_t CommonLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
-
 }  // namespace pack

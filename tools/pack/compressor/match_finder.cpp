@@ -10,12 +10,6 @@ namespace {
 
 constexpr uint32_t kChainMask = codes::kWindowSize - 1;
 
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t n = 0;
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
-}
-
 }  // namespace
 
 void MatchFinder::Configure(int hash_bits, int depth, uint32_t nice) {
@@ -61,7 +55,7 @@ int MatchFinder::Find(const uint8_t* buf, uint32_t pos, uint32_t end, uint32_t m
       if (cand >= pos || distance > codes::kMaxDistance) break;
       const uint8_t* there = buf + cand;
       if (there[best] == here[best] && there[0] == here[0]) {
-        uint32_t length = MatchLength(here, there, limit);
+        uint32_t length = CommonLength(here, there, limit);
         if (length > best) {
           best = length;
           out[found++] = {length, distance};
