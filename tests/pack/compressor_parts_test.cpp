@@ -13,6 +13,7 @@
 #include "tools/pack/compressor/code_slots.h"
 #include "tools/pack/compressor/huffman_lengths.h"
 #include "tools/pack/compressor/match_finder.h"
+#include "tools/pack/compressor/table_block.h"
 
 namespace {
 
@@ -123,6 +124,48 @@ TEST(CanonicalCodes, DecodeToTheirSymbolsWithTheDecodersTables) {
       ASSERT_EQ(length, lengths[s]);
     }
   }
+}
+
+// The second bit of a table block says whether its lengths are differences
+// against the previous block's.
+bool CodedAsDifferences(const std::vector<uint8_t>& block) { return (block[0] & 0x40) != 0; }
+
+TEST(TableBlocks, NearlyUnchangedTablesGoAsDifferencesWithinTheKnownLengths) {
+  std::mt19937 rng(3);
+  std::vector<uint64_t> freqs(pack::codes::kLzLengths);
+  for (uint64_t& f : freqs) f = rng() % 5 == 0 ? 0 : 1 + rng() % 300;
+  std::vector<uint64_t> main_freqs(freqs.begin(), freqs.begin() + 298);
+  pack::TableBlock lz;
+  lz.lengths = pack::LimitedCodeLengths(main_freqs);
+  lz.lengths.resize(pack::codes::kLzLengths, 5);
+
+  pack::TableHistory history;
+  history.Reset();
+  pack::BitWriter first;
+  pack::WriteTableBlock(first, history, lz);
+  std::vector<uint8_t> first_bytes = first.Finish();
+
+  pack::TableBlock changed = lz;
+  for (int i = 0; i < 298; i += 37) changed.lengths[i] = static_cast<uint8_t>(1 + changed.lengths[i] % 15);
+  pack::BitWriter second;
+  pack::WriteTableBlock(second, history, changed);
+  std::vector<uint8_t> second_bytes = second.Finish();
+  EXPECT_TRUE(CodedAsDifferences(second_bytes));
+  EXPECT_LT(second_bytes.size(), first_bytes.size());
+
+  // Four audio channels need 1028 lengths; the decoder is sure of only the
+  // 374 the last block set, so the block goes without differences.
+  pack::TableBlock audio;
+  audio.audio = true;
+  audio.channels = 4;
+  for (int ch = 0; ch < 4; ++ch) {
+    audio.lengths.insert(audio.lengths.end(), 255, 8);  // a complete code: 255 of 8 bits, 2 of 9
+    audio.lengths.insert(audio.lengths.end(), 2, 9);
+  }
+  pack::BitWriter third;
+  pack::WriteTableBlock(third, history, audio);
+  EXPECT_FALSE(CodedAsDifferences(third.Finish()));
+  EXPECT_EQ(history.known, 4 * 257);
 }
 
 TEST(Slots, CoverEveryLengthAndDistanceExactlyOnce) {
