@@ -192,7 +192,7 @@ TEST(MatchFinder, FindsTheLongestMatchAtTheNearestDistance) {
   std::copy(buf.begin() + 4000, buf.begin() + 4060, buf.begin() + 200);
   std::copy(buf.begin() + 4000, buf.begin() + 4040, buf.begin() + 1000);
   pack::MatchFinder finder;
-  finder.Configure(16, 64, 258);
+  finder.Configure(16, 64, 258, 258);
   pack::Match matches[pack::MatchFinder::kMaxMatches];
   int n = 0;
   for (uint32_t pos = 0; pos <= 4000; ++pos) n = finder.Find(buf.data(), pos, 5000, 260, matches);
@@ -209,7 +209,7 @@ TEST(MatchFinder, NeverReachesFurtherThanTheWindow) {
   std::copy(buf.begin() + 10, buf.begin() + 50, buf.begin() + window + 11);   // 2^20 + 1 back
   std::copy(buf.begin() + 100, buf.begin() + 140, buf.begin() + window + 100);  // exactly 2^20 back
   pack::MatchFinder finder;
-  finder.Configure(16, 1 << 20, 258);
+  finder.Configure(16, 1 << 20, 258, 258);
   pack::Match matches[pack::MatchFinder::kMaxMatches];
   for (uint32_t pos = 0; pos < buf.size(); ++pos) {
     int n = finder.Find(buf.data(), pos, static_cast<uint32_t>(buf.size()), 260, matches);

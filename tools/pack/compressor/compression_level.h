@@ -11,16 +11,17 @@ inline constexpr int kMaxLevel = 5;
 struct LevelSettings {
   ParseSettings parse;
   int hash_bits;
-  int depth;  // hash-chain candidates per position
+  int depth;      // hash-chain candidates per position
+  uint32_t good;  // a match this long shortens the search
 };
 
 inline LevelSettings SettingsForLevel(int level) {
   switch (level) {
-    case 1: return {{ParseMethod::kGreedy, 32, 1}, 15, 4};
-    case 2: return {{ParseMethod::kLazy, 64, 1}, 16, 12};
-    case 3: return {{ParseMethod::kLazy, 128, 1}, 16, 48};
-    case 4: return {{ParseMethod::kOptimal, 128, 1}, 17, 32};
-    default: return {{ParseMethod::kOptimal, 258, 2}, 17, 128};
+    case 1: return {{ParseMethod::kGreedy, 32, 1}, 15, 4, 8};
+    case 2: return {{ParseMethod::kLazy, 64, 1}, 16, 12, 16};
+    case 3: return {{ParseMethod::kLazy, 128, 1}, 16, 48, 32};
+    case 4: return {{ParseMethod::kOptimal, 128, 1}, 17, 32, 32};
+    default: return {{ParseMethod::kOptimal, 258, 2}, 17, 128, 64};
   }
 }
 

@@ -12,10 +12,11 @@ constexpr uint32_t kChainMask = codes::kWindowSize - 1;
 
 }  // namespace
 
-void MatchFinder::Configure(int hash_bits, int depth, uint32_t nice) {
+void MatchFinder::Configure(int hash_bits, int depth, uint32_t nice, uint32_t good) {
   hash_bits_ = hash_bits;
   depth_ = depth;
   nice_ = nice;
+  good_ = good;
   Reset();
 }
 
@@ -47,6 +48,7 @@ int MatchFinder::Find(const uint8_t* buf, uint32_t pos, uint32_t end, uint32_t m
   uint32_t limit = std::min(max_length, end - pos);
   if (limit >= 3 && pos + 3 <= end) {
     uint32_t best = 2;
+    bool shortened = false;
     uint32_t candidate = head_[Hash3(buf + pos)];
     const uint8_t* here = buf + pos;
     for (int steps = depth_; candidate != 0 && steps > 0; --steps) {
@@ -60,6 +62,11 @@ int MatchFinder::Find(const uint8_t* buf, uint32_t pos, uint32_t end, uint32_t m
           best = length;
           out[found++] = {length, distance};
           if (length >= nice_ || length >= limit || found == kMaxMatches) break;
+          // With a good match in hand, the rest of the chain is worth less.
+          if (length >= good_ && steps > 4 && !shortened) {
+            steps /= 4;
+            shortened = true;
+          }
         }
       }
       uint32_t next = chain_[cand & kChainMask];

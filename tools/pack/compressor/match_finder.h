@@ -34,8 +34,9 @@ struct Match {
 class MatchFinder {
  public:
   // `depth`: candidates examined per position; `nice`: a match this long ends
-  // the search.
-  void Configure(int hash_bits, int depth, uint32_t nice);
+  // the search; `good`: a match this long cuts the rest of the search to a
+  // quarter.
+  void Configure(int hash_bits, int depth, uint32_t nice, uint32_t good);
   void Reset();
 
   // Matches at `pos` of at least 3 bytes and at most `max_length`, longest
@@ -64,6 +65,7 @@ class MatchFinder {
   int hash_bits_ = 16;
   int depth_ = 16;
   uint32_t nice_ = 128;
+  uint32_t good_ = 32;
   std::vector<uint32_t> head_;   // hash -> position + 1 (0: none)
   std::vector<uint32_t> chain_;  // position mod window -> previous position + 1 with that hash
   std::vector<uint32_t> pair_;   // two bytes -> position + 1 of their last occurrence

@@ -34,7 +34,7 @@ using AudioStats = std::vector<std::vector<uint64_t>>;
 
 struct StreamEncoder::State {
   State(int level, bool solid) : settings(SettingsForLevel(level)), solid(solid) {
-    finder.Configure(settings.hash_bits, settings.depth, settings.parse.nice);
+    finder.Configure(settings.hash_bits, settings.depth, settings.parse.nice, settings.good);
   }
 
   LevelSettings settings;
