@@ -129,11 +129,9 @@ TEST(Huffman, SingleCodeOfOneBitTakesOneBit) {
   lengths[7] = 1;
   HuffmanTable table{};
   BuildHuffmanTable(lengths.data(), table, 19);
-  for (uint32_t peek : {0x0000u, 0x1234u, 0x7FFFu}) {
-    LoadBits({static_cast<uint8_t>(peek >> 8), static_cast<uint8_t>(peek), 0});
-    EXPECT_EQ(DecodeSymbol(table), 7u);
-    EXPECT_EQ(BitsConsumed(), 1u);
-  }
+  LoadBits({0x7F, 0xFF, 0});
+  EXPECT_EQ(DecodeSymbol(table), 7u);
+  EXPECT_EQ(BitsConsumed(), 1u);
 }
 
 TEST(Huffman, CompleteCodeReachesItsLastFifteenBitCode) {
