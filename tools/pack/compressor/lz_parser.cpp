@@ -29,16 +29,21 @@ LzStats CodeStats(const std::vector<Token>& tokens, size_t from, MatchHistory hi
 struct Choice {
   uint32_t length = 0;
   uint32_t distance = 0;
-  int64_t gain = 0;  // saved against literals, in price units
+  int64_t gain = 0;  // saved against coding the same bytes as literals, in price units
 };
 
 class LazyParser {
  public:
-  LazyParser(const uint8_t* buf, uint32_t end, uint32_t data_end, MatchFinder& finder, const LzPrices& prices)
-      : buf_(buf), end_(end), data_end_(data_end), finder_(finder), prices_(prices) {
-    uint64_t sum = 0;
-    for (int b = 0; b < 256; ++b) sum += prices.main[b];
-    literal_ = static_cast<int64_t>(sum) / 256;  // an average literal
+  // Choices are made at positions from `begin` to `last`; matches end by `end`.
+  LazyParser(const uint8_t* buf, uint32_t begin, uint32_t last, uint32_t end, uint32_t data_end,
+             MatchFinder& finder, const LzPrices& prices)
+      : buf_(buf), begin_(begin), end_(end), data_end_(data_end), finder_(finder), prices_(prices) {
+    // What the literals of every stretch would cost, as prefix sums.
+    const uint32_t reach = std::min(end, last + kMaxMatch);
+    literal_sums_.resize(reach - begin + 1, 0);
+    for (uint32_t p = begin; p < reach; ++p) {
+      literal_sums_[p - begin + 1] = literal_sums_[p - begin] + prices.Literal(buf[p]);
+    }
   }
 
   // The best choice at `pos`; enters `pos` into the finder.
@@ -49,7 +54,8 @@ class LazyParser {
       LzCode code;
       uint32_t bits;
       if (!CodeMatch(length, distance, h, prices_, &code, &bits)) return;
-      int64_t gain = static_cast<int64_t>(length) * literal_ - static_cast<int64_t>(bits);
+      int64_t literals = static_cast<int64_t>(literal_sums_[pos + length - begin_] - literal_sums_[pos - begin_]);
+      int64_t gain = literals - static_cast<int64_t>(bits);
       if (gain > best.gain) best = {length, distance, gain};
     };
     if (h.prev_length > 0 && h.prev_length <= remain && h.prev_distance <= pos &&
@@ -74,15 +80,14 @@ class LazyParser {
     return best;
   }
 
-  int64_t literal() const { return literal_; }
-
  private:
   const uint8_t* buf_;
+  uint32_t begin_;
   uint32_t end_;
   uint32_t data_end_;
   MatchFinder& finder_;
   const LzPrices& prices_;
-  int64_t literal_;
+  std::vector<uint64_t> literal_sums_;
 };
 
 // Parses from `begin` until a token ends at or after `stop`; matches may run
@@ -90,7 +95,8 @@ class LazyParser {
 uint32_t ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t stop, uint32_t end, uint32_t data_end,
                    MatchHistory history, const LzPrices& prices, MatchFinder& finder, const ParseSettings& settings,
                    std::vector<Token>& out) {
-  LazyParser parser(buf, end, data_end, finder, prices);
+  // Choices are made before `stop`, or at it after a look one position ahead.
+  LazyParser parser(buf, begin, stop, end, data_end, finder, prices);
   const bool lazy = settings.method == ParseMethod::kLazy;
   uint32_t pos = begin;
   Choice current;
@@ -105,7 +111,9 @@ uint32_t ParseLazy(const uint8_t* buf, uint32_t begin, uint32_t stop, uint32_t e
     }
     if (lazy && current.length < settings.nice && pos + 1 < end) {
       Choice next = parser.Best(pos + 1, history);
-      if (next.gain > current.gain + parser.literal()) {
+      // Both savings are measured against literals, so the literal at pos
+      // costs nothing extra: the later match wins when it saves more.
+      if (next.gain > current.gain) {
         out.push_back({buf[pos], 0});
         ++pos;
         current = next;
