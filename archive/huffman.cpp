@@ -26,7 +26,7 @@ void BuildFastTable(HuffmanTable& t) {
     uint32_t end = Unclamped(t.limit[len]) >> kShift;
     uint32_t step = 1u << (kFastBits - len);
     for (uint32_t index = t.pos[len]; prefix < end; ++index, prefix += step) {
-      uint16_t entry = static_cast<uint16_t>((SymbolAt(t, index) << 4) | len);
+      uint16_t entry = static_cast<uint16_t>((SymbolAt(t, index) << kFastSymbolShift) | len);
       if (step >= 4) {
         // Runs of a multiple of four entries: four at a time.
         uint64_t four = entry * 0x0001000100010001ull;

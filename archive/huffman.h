@@ -18,14 +18,16 @@
 inline constexpr uint32_t kMaxSymbols = 298;
 inline constexpr uint32_t kMaxCodeLength = 15;
 inline constexpr uint32_t kFastBits = 10;
+inline constexpr uint32_t kFastSymbolShift = 6;
 
 struct HuffmanTable {
   uint32_t count;
   uint32_t limit[16];
   uint32_t pos[16];
   uint32_t symbols[kMaxSymbols];
-  // (symbol << 4) | length, or 0 when the first kFastBits bits do not settle
-  // the length.
+  // (symbol << kFastSymbolShift) | length, or 0 when the first kFastBits bits
+  // do not settle the length. With the length in the low six bits an entry
+  // can serve as a 64-bit shift count as it is.
   uint16_t fast[1u << kFastBits];
 };
 
@@ -41,7 +43,7 @@ inline uint32_t DecodeFromPeek(const HuffmanTable& table, uint32_t peek, uint32_
   uint32_t entry = table.fast[(peek & 0xFFFF) >> (16 - kFastBits)];
   if (entry != 0) {
     length = entry & 15;
-    return entry >> 4;
+    return entry >> kFastSymbolShift;
   }
   return DecodeSymbolSlow(table, peek, length);
 }

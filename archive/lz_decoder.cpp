@@ -72,14 +72,16 @@ void LzSteps() {
   do {
     in.TopUp();
     uint32_t s;
-    uint32_t code_length;
     if (entry != 0) {
-      s = entry >> 4;
-      code_length = entry & 15;
+      s = entry >> kFastSymbolShift;
+      // The entry's low six bits are the code length: the shift takes it whole.
+      in.bits <<= entry & 63;
+      in.available -= entry & 15;
     } else {
+      uint32_t code_length;
       s = DecodeSymbolSlow(t.main_table, in.Peek16(), code_length);
+      in.Skip(code_length);
     }
-    in.Skip(code_length);
     if (s < 256) {
       QUARB_COUNT(literals);
       data[write_pos] = static_cast<uint8_t>(s);
