@@ -177,7 +177,8 @@ void NotifyFocus(HWND window, bool gained, bool settled) {
 
 void NotifyMinimized(HWND window, bool minimized) {
   Window* w = Lookup(window);
-  if (!w || w->minimized == minimized) return;
+  // A hidden window is not minimised, whatever the host makes of its unmapping.
+  if (!w || w->minimized == minimized || !w->visible) return;
   w->minimized = minimized;
   if (minimized) {
     w->focus_lost_at.reset();

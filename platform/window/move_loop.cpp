@@ -53,11 +53,13 @@ LRESULT RunMoveLoop(HWND window) {
     if (!Lookup(window)) break;
     bool taken = TakePointerInput(&pointer, &released);
     released_by_event = released;
+    // Where the host can tell, the pointer's live position leads: queued
+    // events were placed against where the window was, not where it is now.
     POINT live;
     bool left_down = false;
-    if (!released && s.host->QueryPointer(&live, &left_down)) {
+    if (s.host->QueryPointer(&live, &left_down)) {
       pointer = live;
-      released = !left_down;
+      released = released || !left_down;
     } else if (!released && !taken && !s.host->WaitForEvent(0)) {
       // A scripted host with nothing more to say: the drag ends here.
       released = true;

@@ -11,7 +11,7 @@
 #include "platform/window/icon_reader.h"
 #include "platform/window/text_encoding.h"
 #include "platform/window/window_system.h"
-#include "platform/window/x11_shape.h"
+#include "platform/window/x11_window.h"
 
 namespace winsys {
 namespace {
@@ -108,12 +108,16 @@ class SdlHost : public Host {
       std::fprintf(stderr, "window system: cannot create a window: %s\n", SDL_GetError());
       return false;
     }
+    // Made now, because making it may recreate the native window, which
+    // would lose a shape given before.
+    SDL_GetWindowSurface(native);
     natives_[window] = native;
     by_id_[SDL_GetWindowID(native)] = window;
     return true;
   }
 
   void DestroyWindow(HWND window) override {
+    raise_when_shown_.erase(window);
     SDL_Window* native = Native(window);
     if (!native) return;
     by_id_.erase(SDL_GetWindowID(native));
@@ -121,17 +125,36 @@ class SdlHost : public Host {
     SDL_DestroyWindow(native);
   }
 
+  // On X11 the window is mapped and withdrawn directly: SDL would wait for
+  // the window manager's answer without a time limit.
   void SetVisible(HWND window, bool visible) override {
-    if (SDL_Window* native = Native(window)) visible ? SDL_ShowWindow(native) : SDL_HideWindow(native);
+    SDL_Window* native = Native(window);
+    if (!native) return;
+    if (visible) {
+      if (!MapX11Window(native)) SDL_ShowWindow(native);
+    } else {
+      if (!WithdrawX11Window(native)) SDL_HideWindow(native);
+    }
   }
   void Minimize(HWND window) override {
     if (SDL_Window* native = Native(window)) SDL_MinimizeWindow(native);
   }
   void Restore(HWND window) override {
-    if (SDL_Window* native = Native(window)) SDL_RestoreWindow(native);
+    SDL_Window* native = Native(window);
+    if (!native) return;
+    // Mapping an iconified window brings it back.
+    if (!MapX11Window(native)) SDL_RestoreWindow(native);
   }
   void Activate(HWND window) override {
-    if (SDL_Window* native = Native(window)) SDL_RaiseWindow(native);
+    SDL_Window* native = Native(window);
+    if (!native) return;
+    // SDL raises only windows it has seen mapped; a window just mapped or
+    // brought back is raised once SDL hears of it.
+    if ((SDL_GetWindowFlags(native) & (SDL_WINDOW_SHOWN | SDL_WINDOW_MINIMIZED)) == SDL_WINDOW_SHOWN) {
+      SDL_RaiseWindow(native);
+    } else {
+      raise_when_shown_[window] = true;
+    }
   }
   void Move(HWND window, int x, int y) override {
     if (SDL_Window* native = Native(window)) SDL_SetWindowPosition(native, x, y);
@@ -270,6 +293,9 @@ class SdlHost : public Host {
   bool EnsureVideo() {
     if (video_ready_) return true;
     if (video_failed_) return false;
+    // Window surfaces drawn by the X server itself: an accelerated one would
+    // recreate the native window behind the shape's back.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -295,18 +321,19 @@ class SdlHost : public Host {
     return it == by_id_.end() ? nullptr : it->second;
   }
 
-  // Screen position of a pointer event. X11 tells the pointer's position on
-  // the screen directly; elsewhere it is the event's position in the window
-  // plus where the window system placed the window.
+  // Screen position of a pointer event: its position in the window, which
+  // is exact for the moment it happened, plus where the window system placed
+  // the window. Only the move loop, which moves the window under the pointer,
+  // asks for the live position instead (QueryPointer).
   POINT PointerPosition(Uint32 window_id, int x, int y) {
+    if (Window* w = Lookup(FromId(window_id))) return POINT{w->x + x, w->y + y};
     if (global_pointer_) {
       int gx = 0;
       int gy = 0;
       SDL_GetGlobalMouseState(&gx, &gy);
       return POINT{gx, gy};
     }
-    Window* w = Lookup(FromId(window_id));
-    return w ? POINT{w->x + x, w->y + y} : POINT{x, y};
+    return POINT{x, y};
   }
 
   static int ButtonIndex(Uint8 button) {
@@ -376,9 +403,13 @@ class SdlHost : public Host {
       case SDL_WINDOWEVENT_MINIMIZED:
         NotifyMinimized(window, true);
         break;
+      case SDL_WINDOWEVENT_SHOWN:
+        RaiseIfAsked(window);
+        break;
       case SDL_WINDOWEVENT_RESTORED:
       case SDL_WINDOWEVENT_MAXIMIZED:
         NotifyMinimized(window, false);
+        RaiseIfAsked(window);
         break;
       case SDL_WINDOWEVENT_EXPOSED:
         NotifyExposed(window);
@@ -391,6 +422,16 @@ class SdlHost : public Host {
     }
   }
 
+  void RaiseIfAsked(HWND window) {
+    auto it = raise_when_shown_.find(window);
+    if (it == raise_when_shown_.end()) return;
+    raise_when_shown_.erase(it);
+    // Still the window the program wants active?
+    if (S().active != window) return;
+    if (SDL_Window* native = Native(window)) SDL_RaiseWindow(native);
+  }
+
+  std::unordered_map<HWND, bool> raise_when_shown_;
   std::unordered_map<HWND, SDL_Window*> natives_;
   std::unordered_map<Uint32, HWND> by_id_;
   std::unordered_map<int, SDL_Cursor*> cursors_;

@@ -1,4 +1,4 @@
-#include "platform/window/x11_shape.h"
+#include "platform/window/x11_window.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -13,13 +13,54 @@
 
 namespace winsys {
 
-bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects) {
 #if defined(SDL_VIDEO_DRIVER_X11)
+namespace {
+
+bool X11Of(SDL_Window* window, Display** display, ::Window* xwindow) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  Display* display = info.info.x11.display;
-  ::Window xwindow = info.info.x11.window;
+  *display = info.info.x11.display;
+  *xwindow = info.info.x11.window;
+  return true;
+}
+
+}  // namespace
+#endif
+
+bool MapX11Window(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  Display* display = nullptr;
+  ::Window xwindow = 0;
+  if (!X11Of(window, &display, &xwindow)) return false;
+  XMapRaised(display, xwindow);
+  XFlush(display);
+  return true;
+#else
+  (void)window;
+  return false;
+#endif
+}
+
+bool WithdrawX11Window(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  Display* display = nullptr;
+  ::Window xwindow = 0;
+  if (!X11Of(window, &display, &xwindow)) return false;
+  XWithdrawWindow(display, xwindow, DefaultScreen(display));
+  XFlush(display);
+  return true;
+#else
+  (void)window;
+  return false;
+#endif
+}
+
+bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  Display* display = nullptr;
+  ::Window xwindow = 0;
+  if (!X11Of(window, &display, &xwindow)) return false;
   int event_base = 0;
   int error_base = 0;
   if (!XShapeQueryExtension(display, &event_base, &error_base)) return false;

@@ -1,5 +1,8 @@
-// Shaping an SDL window through the X Shape extension. Kept apart because
-// the X11 headers define names (Window, None, Bool, ...) that clash with ours.
+// What the SDL host does to its windows through Xlib directly: shaping them
+// with the X Shape extension, and mapping and withdrawing them without SDL's
+// wait for the window manager, which has no time limit and hangs for good
+// when the window manager does not answer. Kept apart because the X11
+// headers define names (Window, None, Bool, ...) that clash with ours.
 #pragma once
 
 #include <vector>
@@ -14,5 +17,10 @@ namespace winsys {
 // or removes the shape for null. False when the window is not an X11 window
 // or the server has no Shape extension.
 bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects);
+
+// Maps the window (which also brings an iconified one back), or withdraws
+// it, and returns at once. False when the window is not an X11 window.
+bool MapX11Window(SDL_Window* window);
+bool WithdrawX11Window(SDL_Window* window);
 
 }  // namespace winsys
