@@ -87,6 +87,21 @@ void LzSteps() {
       data[write_pos] = static_cast<uint8_t>(s);
       write_pos = (write_pos + 1) & kWindowMask;
       produced += 1;
+    } else if (s >= 270) {
+      // The commonest match first: coded length and distance.
+      QUARB_COUNT(long_match);
+      in.TopUp();
+      uint32_t k = s - 270;
+      uint32_t length = LengthBase[k] + 3 + in.Take(LengthExtraBits[k]);
+      uint32_t slot = DecodeSymbol(in, t.distance_table);
+      uint32_t distance = DistanceBase[slot] + 1 + in.Take(DistanceExtraBits[slot]);
+      length += (distance >= 0x2000) + (distance >= 0x40000);
+      m.prev_distance = distance;
+      m.prev_length = length;
+      m.recent_distances[m.recent_next & 3] = distance;
+      ++m.recent_next;
+      write_pos = CopyMatchAt(w, write_pos, distance, length);
+      produced += static_cast<int32_t>(length);
     } else if (s == 269) {
       QUARB_COUNT(lz_new_tables);
       in.Store();
@@ -99,28 +114,21 @@ void LzSteps() {
       in.TopUp();
       uint32_t distance;
       uint32_t length;
-      if (s == 256) {
-        QUARB_COUNT(repeat_last);
-        distance = m.prev_distance;
-        length = m.prev_length;
-      } else if (s < 261) {
+      if (s > 260) {
+        QUARB_COUNT(short_match);
+        uint32_t k = s - 261;
+        distance = ShortDistanceBase[k] + 1 + in.Take(ShortDistanceExtraBits[k]);
+        length = 2;
+      } else if (s != 256) {
         QUARB_COUNT(recent_distance);
         distance = m.recent_distances[(m.recent_next - s) & 3];
         uint32_t slot = DecodeSymbol(in, t.repeat_table);
         length = LengthBase[slot] + 2 + in.Take(LengthExtraBits[slot]);
         length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
-      } else if (s < 269) {
-        QUARB_COUNT(short_match);
-        uint32_t k = s - 261;
-        distance = ShortDistanceBase[k] + 1 + in.Take(ShortDistanceExtraBits[k]);
-        length = 2;
       } else {
-        QUARB_COUNT(long_match);
-        uint32_t k = s - 270;
-        length = LengthBase[k] + 3 + in.Take(LengthExtraBits[k]);
-        uint32_t slot = DecodeSymbol(in, t.distance_table);
-        distance = DistanceBase[slot] + 1 + in.Take(DistanceExtraBits[slot]);
-        length += (distance >= 0x2000) + (distance >= 0x40000);
+        QUARB_COUNT(repeat_last);
+        distance = m.prev_distance;
+        length = m.prev_length;
       }
       if (s != 256) {
         m.prev_distance = distance;
