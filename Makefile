@@ -3,6 +3,7 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps configure build test run clean
 
@@ -17,8 +18,12 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 
+# Every test: the suite, then the archive engine under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then a short bounded fuzzing run of the reader.
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@scripts/test-sanitized
+	@scripts/fuzz-smoke $(FUZZ_SECONDS)
 
 run: build
 	@scripts/run $(BUILD_DIR)
