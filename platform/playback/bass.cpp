@@ -21,6 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/playback/audio_trace.h"
 #include "platform/playback/music.h"
 #include "platform/playback/playback_probe.h"
 
@@ -49,6 +50,7 @@ struct PlaybackState {
   // Read by the mixing callback; changed under the device lock.
   bool running = false;
   Music* current = nullptr;
+  HMUSIC current_handle = 0;  // for the trace only
   uint64_t frames_mixed = 0;
 };
 
@@ -70,11 +72,17 @@ class DeviceLock {
 void Mix(void*, Uint8* stream, int bytes) {
   auto* out = reinterpret_cast<float*>(stream);
   const size_t frames = static_cast<size_t>(bytes) / (kChannels * sizeof(float));
-  if (state.running && state.current != nullptr)
+  const bool playing = state.running && state.current != nullptr;
+  const bool fresh = playing && state.current->frames_rendered() == 0 && !state.current->ended();
+  if (playing)
     state.current->Render(out, frames, state.rate);
   else
     std::fill(out, out + frames * kChannels, 0.0f);
   state.frames_mixed += frames;
+  if (audio_trace::Enabled()) {
+    if (fresh) audio_trace::Note("first", state.current_handle, true);
+    audio_trace::Mixed(out, frames * kChannels);
+  }
 }
 
 Music* Find(HMUSIC handle) {
@@ -154,8 +162,11 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   state.buffer_frames = have.samples;
   state.running = true;
   state.current = nullptr;
+  state.current_handle = 0;
   state.frames_mixed = 0;
   state.initialised = true;
+  audio_trace::Open();
+  audio_trace::Note("init");
   SDL_PauseAudioDevice(id, 0);
   return TRUE;
 }
@@ -210,6 +221,9 @@ BOOL BASS_MusicPlay(HMUSIC handle) {
   {
     DeviceLock lock(state.device);
     state.current = it->second.get();
+    state.current_handle = handle;
+    // Stamped under the lock, so that it comes before the mixer's "first".
+    audio_trace::Note("play", handle, true);
   }
   return TRUE;
 }
@@ -239,6 +253,7 @@ BOOL BASS_Free() {
   state.running = false;
   state.musics.clear();
   state.initialised = false;
+  audio_trace::Close();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return TRUE;
 }
