@@ -27,6 +27,10 @@ void KeyDown(UINT vk);
 void KeyUp(UINT vk);
 void PressKey(UINT vk);
 
+// The display refuses new windows (as when it runs out of resources) until
+// told otherwise; CreateWindowExA then fails.
+void RefuseWindowCreation(bool refuse);
+
 // Other programs and the window manager.
 void ActivateOtherWindow();  // another program takes activation from ours
 void ActivateWindow(HWND window);

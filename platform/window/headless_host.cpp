@@ -24,6 +24,10 @@ class HeadlessHost : public Host {
   }
 
   bool CreateWindow(HWND window, const HostWindowInfo& info) override {
+    if (refuse_windows) {
+      Log("create refused");
+      return false;
+    }
     headless::WindowRecord& r = records[window];
     r = headless::WindowRecord{};
     r.exists = true;
@@ -148,6 +152,7 @@ class HeadlessHost : public Host {
   std::vector<headless::MessageBoxRecord> boxes;
   std::vector<std::string> log;
   HWND focused = nullptr;
+  bool refuse_windows = false;
   uint64_t clock = 0;
   int cursor_shape = 0;
   int cursor_changes = 0;
@@ -207,6 +212,10 @@ void KeyUp(UINT vk) { winsys::QueueInput(InputEvent::Kind::kKeyUp, 0, vk); }
 void PressKey(UINT vk) {
   KeyDown(vk);
   KeyUp(vk);
+}
+
+void RefuseWindowCreation(bool refuse) {
+  if (winsys::current) winsys::current->refuse_windows = refuse;
 }
 
 void ActivateOtherWindow() {

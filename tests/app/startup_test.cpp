@@ -85,6 +85,15 @@ TEST_F(StartupTest, FailedAudioShowsTheMessageBeforeAnyWindowAndReturnsOne) {
   archive = nullptr;
 }
 
+TEST_F(StartupTest, AWindowThatCannotBeCreatedEndsWithMinusOne) {
+  headless::RefuseWindowCreation(true);
+  EXPECT_EQ(RunWinMain(), -1);
+  EXPECT_EQ(main_window, nullptr);
+  EXPECT_EQ(BassDoubleCallNames(), "BASS_Init") << "no track is started";
+  EXPECT_TRUE(headless::MessageBoxes().empty()) << "and nothing is shown";
+  headless::RefuseWindowCreation(false);
+}
+
 TEST_F(StartupTest, AMissingSkinStopsWithStatusTwoAndTheMessage) {
   for (ResourceKey missing : {ResourceKey{2, 102}, ResourceKey{kBinary, 103}}) {
     resources_ = EmbeddedCopies();
