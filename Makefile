@@ -3,7 +3,7 @@
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 20
 
 .PHONY: all deps configure build test run clean
 
@@ -18,8 +18,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) -- --no-print-directory
 
-# Every test: the suite, then the archive engine under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a short bounded fuzzing run of the reader.
+# Every test: the suite, then the whole suite again under AddressSanitizer,
+# UndefinedBehaviorSanitizer and LeakSanitizer (build-sanitize), then a
+# bounded fuzzing run of every parser, FUZZ_SECONDS each (build-fuzz).
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	@scripts/test-sanitized
