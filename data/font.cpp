@@ -84,6 +84,8 @@ bool ClipToPage(const GlyphMetrics& g, int32_t pen_x, int32_t pen_y, GlyphCopy& 
 }  // namespace
 
 void ParseFontDescriptor(const char* text, uint32_t length, GlyphTable& table) {
+  // An empty text may come without a buffer; there is nothing to search then.
+  if (text == nullptr) return;
   const char* end = text + length;
   if (const void* nul = std::memchr(text, '\0', length)) end = static_cast<const char*>(nul);
   const char* cursor = text;

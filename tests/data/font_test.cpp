@@ -78,6 +78,13 @@ TEST(ParseFontDescriptor, StopsAtTheFirstNul) {
   EXPECT_EQ(t.glyphs[81].xadvance, 0);
 }
 
+TEST(ParseFontDescriptor, AnEmptyTextWithoutABufferFillsNothing) {
+  GlyphTable t{};
+  std::vector<char> empty;  // data() is null
+  ParseFontDescriptor(empty.data(), 0, t);
+  for (int i = 0; i < 256; ++i) EXPECT_TRUE(IsZero(t.glyphs[i])) << i;
+}
+
 // A 16 by 16 page with a 2 by 3 block of white at (4, 5), drawn on a black
 // 40 by 30 surface.
 class TextDrawingTest : public ::testing::Test {
