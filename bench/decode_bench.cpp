@@ -1,21 +1,29 @@
 // Decompression speed of ExtractFile (CRC check included) against zlib's
-// inflate, and libdeflate when available, on the compressed entries of the
-// RAR 2.0 test archives. Each entry's bytes are compressed by zlib at level 9
-// (and libdeflate at level 12) for the peers. In every round each input is
-// timed in slices, the contenders' slices interleaved, and the best slice of
-// each counts; the figures are the minimum and the median over the rounds of
-// our throughput divided by the peer's.
+// inflate, and libdeflate when available. The inputs are the compressed
+// entries of the RAR 2.0 test archives and, when named, files packed here by
+// our own compressor at its best level: the inputs of the compression
+// benchmark (text, binary, songs) and its synthetic 8-bit stereo PCM. Each
+// input's bytes are compressed by zlib at level 9 (and libdeflate at level
+// 12) for the peers. In every round each input is timed in slices, the
+// contenders' slices interleaved, and the best slice of each counts; the
+// figures are the minimum and the median over the rounds of our throughput
+// divided by the peer's.
 //
 //   decode_bench [--rounds N] [--ms MILLISECONDS_PER_MEASUREMENT]
+//                [--file LABEL=PATH]... [--pcm] [--no-fixtures] [--only SUBSTRING]
+//
+// bench/run-decode-bench gathers the compression benchmark's inputs.
 #include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +35,7 @@
 #include "archive/extract.h"
 #include "tools/common/file_io.h"
 #include "tools/extract/archive_listing.h"
+#include "tools/pack/archive_writer.h"
 
 namespace {
 
@@ -49,7 +58,68 @@ bool Decodable(const tools::ListedEntry& e) {
          (e.flags & rar::kFileDirectory) != rar::kFileDirectory;
 }
 
-std::vector<Input> LoadInputs() {
+// The peers' streams and the reference bytes of an input whose archive and
+// entry are set.
+void Prepare(Input& in) {
+  MemoryArchive archive{in.archive.data(), static_cast<uint32_t>(in.archive.size()), 0};
+  uint8_t* out = nullptr;
+  uint32_t size = 0;
+  if (!ExtractFile(&out, &size, in.entry.c_str(), &archive, nullptr)) {
+    std::fprintf(stderr, "decode_bench: %s does not extract\n", in.label.c_str());
+    std::exit(1);
+  }
+  Bytes plain(out, out + size);
+  std::free(out);
+  if (!in.plain.empty() && plain != in.plain) {
+    std::fprintf(stderr, "decode_bench: %s does not extract to its own bytes\n", in.label.c_str());
+    std::exit(1);
+  }
+  in.plain = std::move(plain);
+  uLongf bound = compressBound(in.plain.size());
+  in.zlib_stream.resize(bound);
+  compress2(in.zlib_stream.data(), &bound, in.plain.data(), in.plain.size(), 9);
+  in.zlib_stream.resize(bound);
+#ifdef QUARB_HAVE_LIBDEFLATE
+  libdeflate_compressor* c = libdeflate_alloc_compressor(12);
+  in.deflate_stream.resize(libdeflate_zlib_compress_bound(c, in.plain.size()));
+  in.deflate_stream.resize(libdeflate_zlib_compress(c, in.plain.data(), in.plain.size(),
+                                                    in.deflate_stream.data(),
+                                                    in.deflate_stream.size()));
+  libdeflate_free_compressor(c);
+#endif
+}
+
+// The compression benchmark's synthetic PCM: two channels of slow sines
+// with a little noise.
+Bytes Pcm(size_t frames) {
+  std::mt19937 rng(11);
+  std::normal_distribution<double> noise(0.0, 2.0);
+  Bytes out;
+  for (size_t i = 0; i < frames; ++i) {
+    for (int c = 0; c < 2; ++c) {
+      double t = static_cast<double>(i);
+      double v = 128 + 60 * std::sin(t * (0.031 + 0.004 * c) + 0.002 * std::sin(t * 1e-4) * t) +
+                 35 * std::sin(t * 0.0071 * (c + 1)) + noise(rng);
+      out.push_back(static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0))));
+    }
+  }
+  return out;
+}
+
+// `plain` packed by our compressor at its best level as the one file "data".
+Input Packed(const std::string& label, Bytes plain) {
+  Input in;
+  in.label = label;
+  in.entry = "data";
+  pack::PackOptions options;
+  options.level = 5;
+  in.archive = pack::BuildArchive({{"data", plain, 0}}, options);
+  in.plain = std::move(plain);
+  Prepare(in);
+  return in;
+}
+
+std::vector<Input> LoadFixtures() {
   std::vector<Input> inputs;
   fs::path dir = fs::path(QUARB_TEST_DATA_DIR) / "rar2";
   std::vector<fs::path> paths;
@@ -67,27 +137,7 @@ std::vector<Input> LoadInputs() {
       in.label = path.stem().string() + ":" + in.entry;
       in.archive_path = path.string();
       in.archive = image;
-      MemoryArchive archive{in.archive.data(), static_cast<uint32_t>(in.archive.size()), 0};
-      uint8_t* out = nullptr;
-      uint32_t size = 0;
-      if (!ExtractFile(&out, &size, in.entry.c_str(), &archive, nullptr)) {
-        std::fprintf(stderr, "decode_bench: %s does not extract\n", in.label.c_str());
-        std::exit(1);
-      }
-      in.plain.assign(out, out + size);
-      std::free(out);
-      uLongf bound = compressBound(in.plain.size());
-      in.zlib_stream.resize(bound);
-      compress2(in.zlib_stream.data(), &bound, in.plain.data(), in.plain.size(), 9);
-      in.zlib_stream.resize(bound);
-#ifdef QUARB_HAVE_LIBDEFLATE
-      libdeflate_compressor* c = libdeflate_alloc_compressor(12);
-      in.deflate_stream.resize(libdeflate_zlib_compress_bound(c, in.plain.size()));
-      in.deflate_stream.resize(libdeflate_zlib_compress(c, in.plain.data(), in.plain.size(),
-                                                        in.deflate_stream.data(),
-                                                        in.deflate_stream.size()));
-      libdeflate_free_compressor(c);
-#endif
+      Prepare(in);
       inputs.push_back(std::move(in));
     }
   }
@@ -158,18 +208,40 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
   int rounds = 7;
   double ms = 200;
+  bool fixtures = true, pcm = false;
+  std::string only;
+  std::vector<std::pair<std::string, std::string>> files;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    std::string value = i + 1 < argc ? argv[i + 1] : "";
     if (arg == "--rounds" && i + 1 < argc) {
       rounds = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--ms" && i + 1 < argc) {
       ms = std::max(1.0, std::atof(argv[++i]));
+    } else if (arg == "--file" && value.find('=') != std::string::npos) {
+      files.emplace_back(value.substr(0, value.find('=')), value.substr(value.find('=') + 1));
+      ++i;
+    } else if (arg == "--only" && i + 1 < argc) {
+      only = argv[++i];
+    } else if (arg == "--pcm") {
+      pcm = true;
+    } else if (arg == "--no-fixtures") {
+      fixtures = false;
     } else {
-      std::fprintf(stderr, "usage: decode_bench [--rounds N] [--ms MILLISECONDS]\n");
+      std::fprintf(stderr,
+                   "usage: decode_bench [--rounds N] [--ms MILLISECONDS] [--file LABEL=PATH]...\n"
+                   "                    [--pcm] [--no-fixtures] [--only SUBSTRING]\n");
       return 2;
     }
   }
-  std::vector<Input> inputs = LoadInputs();
+  std::vector<Input> inputs;
+  if (fixtures) inputs = LoadFixtures();
+  for (const auto& [label, path] : files) {
+    std::fprintf(stderr, "packing %s\n", label.c_str());
+    inputs.push_back(Packed(label, tools::ReadWholeFile(path)));
+  }
+  if (pcm) inputs.push_back(Packed("pcm", Pcm(2 << 20)));
+  std::erase_if(inputs, [&](const Input& in) { return in.label.find(only) == std::string::npos; });
   size_t largest = 0;
   for (const Input& in : inputs) largest = std::max(largest, in.plain.size());
   Bytes scratch(largest + 1);
