@@ -16,13 +16,7 @@ void AdaptWeights(AudioPredictor& p) {
     if (s[i] < s[best]) best = i;
   }
   std::memset(p.error_sums, 0, sizeof p.error_sums);
-  if (best == 0) return;
-  int32_t& weight = p.weights[(best - 1) / 2];
-  if (best & 1) {
-    if (weight >= -16) --weight;
-  } else if (weight < 16) {
-    ++weight;
-  }
+  StepWeight(p.weights, best);
 }
 
 void ResetAudioPredictors() {

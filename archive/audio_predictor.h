@@ -32,6 +32,17 @@ uint8_t DecodeAudioByte(uint32_t symbol);
 // One adaptation step, run by DecodeAudioByte on a channel's every 32nd byte.
 void AdaptWeights(AudioPredictor& p);
 
+// The weight step of an adaptation whose smallest sum is S`best` (0-10):
+// none for S0; otherwise w[(best - 1) / 2] one down (odd best, not below
+// -17) or one up (even best, not above 16).
+inline void StepWeight(int32_t* weights, uint32_t best) {
+  uint32_t j = best == 0 ? 0 : (best - 1) / 2;
+  int32_t w = weights[j];
+  int32_t down = w >= -16 ? -1 : 0;
+  int32_t up = w < 16 ? 1 : 0;
+  weights[j] = w + (best == 0 ? 0 : (best & 1) ? down : up);
+}
+
 // DecodeAudioByte's body, inlined into the decoder's loop.
 inline uint8_t DecodeAudioByteInline(AudioPredictor& p, uint32_t symbol) {
   int32_t* h = p.history;

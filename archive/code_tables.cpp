@@ -79,6 +79,7 @@ void ReadCodeTables() {
     for (uint32_t k = 0; k < t.channel_count; ++k) {
       BuildHuffmanTable(length + kAudioSymbols * k, t.audio_tables[k], kAudioSymbols);
     }
+    ++t.audio_generation;
   } else {
     BuildHuffmanTable(length, t.main_table, kMainSymbols);
     BuildHuffmanTable(length + kMainSymbols, t.distance_table, kDistanceSymbols);

@@ -31,6 +31,9 @@ struct DecoderTables {
   bool audio_mode;
   uint32_t channel_count;    // 1-4, meaningful in audio mode
   uint32_t current_channel;  // channel of the next audio byte
+  // Counts the audio table blocks read, so that tables derived from the
+  // audio tables know when they are out of date.
+  uint32_t audio_generation;
 };
 
 extern DecoderTables decoder_tables;

@@ -66,6 +66,29 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) 
   BuildFastTable(t);
 }
 
+void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
+                    uint32_t* pairs) {
+  static_assert(kPairBits > kFastBits && kPairBits < 16);
+  constexpr uint32_t kMask = (1u << kPairBits) - 1;
+  constexpr uint32_t kToFast = kPairBits - kFastBits;
+  for (uint32_t v = 0; v <= kMask; ++v) {
+    uint32_t entry = 0;
+    uint32_t a = first.fast[v >> kToFast];
+    uint32_t la = a & 15;
+    // A fast entry of a code that lies within the bits looked at depends
+    // only on those bits; the zeros shifted in below the kPairBits never
+    // decide a code short enough to be taken.
+    if (a != 0 && (a >> kFastSymbolShift) < below && la < kPairBits) {
+      uint32_t b = second.fast[((v << la) & kMask) >> kToFast];
+      uint32_t lb = b & 15;
+      if (b != 0 && (b >> kFastSymbolShift) < below && la + lb <= kPairBits) {
+        entry = ((b >> kFastSymbolShift) << 24) | ((a >> kFastSymbolShift) << 16) | (la + lb);
+      }
+    }
+    pairs[v] = entry;
+  }
+}
+
 uint32_t DecodeSymbolSlow(const HuffmanTable& t, uint32_t peek, uint32_t& length) {
   uint32_t v = peek & 0xFFFE;
   uint32_t len = 1;
@@ -74,6 +97,12 @@ uint32_t DecodeSymbolSlow(const HuffmanTable& t, uint32_t peek, uint32_t& length
   while (len < kMaxCodeLength && v >= t.limit[len]) ++len;
   length = len;
   return SymbolAt(t, ((v - t.limit[len - 1]) >> (16 - len)) + t.pos[len]);
+}
+
+uint32_t DecodeEntrySlow(const HuffmanTable& table, uint32_t peek) {
+  uint32_t length;
+  uint32_t symbol = DecodeSymbolSlow(table, peek, length);
+  return (symbol << kFastSymbolShift) | length;
 }
 
 uint32_t DecodeSymbol(const HuffmanTable& table) {

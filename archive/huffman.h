@@ -31,6 +31,16 @@ struct HuffmanTable {
   uint16_t fast[1u << kFastBits];
 };
 
+// Two codes with one look-up: pairs[v] for the next kPairBits input bits v
+// is (s1 << 24) | (s0 << 16) | (l0 + l1) when they start with a code of
+// `first` for a symbol s0 (length l0) and then a code of `second` for a
+// symbol s1 (length l1), both symbols below `below` (at most 256), and
+// both codes lie within the kPairBits bits; otherwise 0. Exactly what two
+// decodes give, wherever it is not 0.
+inline constexpr uint32_t kPairBits = 11;
+void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
+                    uint32_t* pairs);
+
 // Builds `table` from `count` code lengths (0-15, 0: no code; only the low
 // four bits of each byte count).
 void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& table, uint32_t count);
@@ -38,6 +48,23 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& table, uint32_t cou
 // Decodes from `peek`, the next 16 input bits (first bit in bit 15), and
 // stores the code length in `length`. Consumes nothing.
 uint32_t DecodeSymbolSlow(const HuffmanTable& table, uint32_t peek, uint32_t& length);
+
+// The same as a fast entry: (symbol << kFastSymbolShift) | length. Returned
+// in a register, so that a caller's fast and slow paths meet in one value.
+uint32_t DecodeEntrySlow(const HuffmanTable& table, uint32_t peek);
+
+// DecodeEntrySlow inline, for loops that must make no call: a call costs
+// them every vector register.
+inline uint32_t DecodeEntryInline(const HuffmanTable& t, uint32_t peek) {
+  uint32_t v = peek & 0xFFFE;
+  uint32_t len = 1;
+  // Bounds never decrease with the length: the first one above v wins, and
+  // 15 when none up to 14 is.
+  while (len < kMaxCodeLength && v >= t.limit[len]) ++len;
+  uint32_t index = ((v - t.limit[len - 1]) >> (16 - len)) + t.pos[len];
+  uint32_t symbol = index < t.count ? t.symbols[index] : t.symbols[0];
+  return (symbol << kFastSymbolShift) | len;
+}
 
 inline uint32_t DecodeFromPeek(const HuffmanTable& table, uint32_t peek, uint32_t& length) {
   uint32_t entry = table.fast[(peek & 0xFFFF) >> (16 - kFastBits)];
@@ -53,8 +80,10 @@ uint32_t DecodeSymbol(const HuffmanTable& table);
 
 // The same from a BitRegister.
 inline uint32_t DecodeSymbol(BitRegister& in, const HuffmanTable& table) {
-  uint32_t length;
-  uint32_t symbol = DecodeFromPeek(table, in.Peek16(), length);
-  in.Skip(length);
-  return symbol;
+  // The fast entry straight from the register's top bits: one shift less on
+  // the way from one symbol to the next.
+  uint32_t entry = table.fast[in.bits >> (64 - kFastBits)];
+  if (entry == 0) [[unlikely]] entry = DecodeEntrySlow(table, in.Peek16());
+  in.Skip(entry & 15);
+  return entry >> kFastSymbolShift;
 }

@@ -5,6 +5,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/audio_predictor.h"
+#include "archive/decoder_steps.h"
 #include "archive/bit_input.h"
 #include "archive/code_tables.h"
 #include "archive/decoder_stats.h"
@@ -15,37 +16,6 @@ int32_t bytes_left;
 MatchHistory match_history;
 
 namespace {
-
-// Refill before a step once the read position passes this: a step reads at
-// most 51 bits, a peek three bytes, so the step stays inside the buffer.
-constexpr uint32_t kMainRefillAbove = 8162;
-// A step produces at most 260 bytes; flush before one that starts with less
-// free room than this.
-constexpr uint32_t kFlushRoom = 270;
-
-// The loop makes its checks (refill, end of input, flush, the window's
-// deferred zeros) before a step; the step functions below then run further
-// steps for as long as none of those checks could act, which they know from
-// two figures fixed at their start.
-
-// The last read position at which a step may start without the loop's checks.
-int32_t InputLimit() {
-  const PackedBitReader& r = bit_reader;
-  int32_t limit = static_cast<int32_t>(kMainRefillAbove);
-  if (r.source_exhausted) limit = std::min(limit, r.real_end - 1);
-  return limit;
-}
-
-// Steps may start while fewer bytes than this have been produced: below it
-// bytes_left stays >= 0, no flush is due and the deferred zeros stay ahead.
-int32_t OutputBudget() {
-  const SlidingWindow& w = sliding_window;
-  int64_t budget = int64_t{bytes_left} + 1;
-  uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
-  budget = std::min<int64_t>(budget, kWindowBytes - (kFlushRoom - 1) - pending);
-  if (w.unwritten_tail) budget = std::min<int64_t>(budget, kWindowBytes - kFlushRoom - w.write_pos);
-  return static_cast<int32_t>(budget);
-}
 
 // A step tops up its bit register before the main symbol and again before
 // the rest of a match, which reads at most 36 bits (length 5, distance 15,
@@ -58,8 +28,8 @@ void LzSteps() {
   SlidingWindow& w = sliding_window;
   PackedBitReader& r = bit_reader;
   // Steps may start while the position is below this bit.
-  const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
-  const int32_t budget = OutputBudget();
+  const int64_t in_end = (int64_t{StepInputLimit()} + 1) * 8;
+  const int32_t budget = StepOutputBudget();
   int32_t produced = 0;
   BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
   uint8_t* const data = w.data;
@@ -147,43 +117,23 @@ void LzSteps() {
   bytes_left -= produced;
 }
 
-void AudioSteps() {
-  DecoderTables& t = decoder_tables;
-  SlidingWindow& w = sliding_window;
-  PackedBitReader& r = bit_reader;
-  const int64_t in_end = (int64_t{InputLimit()} + 1) * 8;
-  const int32_t budget = OutputBudget();
-  int32_t produced = 0;
-  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
-  uint8_t* const data = w.data;
-  uint32_t write_pos = w.write_pos;
-  uint32_t channel = t.current_channel;
-  const uint32_t channels = t.channel_count;
-  do {
-    in.TopUp();
-    uint32_t s = DecodeSymbol(in, t.audio_tables[channel]);
-    if (s == 256) {
-      QUARB_COUNT(audio_new_tables);
-      in.Store();
-      w.write_pos = write_pos;
-      t.current_channel = channel;
-      bytes_left -= produced;
-      ReadCodeTables();
-      return;
-    }
-    QUARB_COUNT(audio_bytes);
-    data[write_pos] = DecodeAudioByteInline(audio_predictors[channel], s);
-    write_pos = (write_pos + 1) & kWindowMask;
-    if (++channel == channels) channel = 0;
-    produced += 1;
-  } while (produced < budget && in.Position() < in_end);
-  in.Store();
-  w.write_pos = write_pos;
-  t.current_channel = channel;
-  bytes_left -= produced;
+}  // namespace
+
+int32_t StepInputLimit() {
+  const PackedBitReader& r = bit_reader;
+  int32_t limit = static_cast<int32_t>(kMainRefillAbove);
+  if (r.source_exhausted) limit = std::min(limit, r.real_end - 1);
+  return limit;
 }
 
-}  // namespace
+int32_t StepOutputBudget() {
+  const SlidingWindow& w = sliding_window;
+  int64_t budget = int64_t{bytes_left} + 1;
+  uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
+  budget = std::min<int64_t>(budget, kWindowBytes - (kFlushRoom - 1) - pending);
+  if (w.unwritten_tail) budget = std::min<int64_t>(budget, kWindowBytes - kFlushRoom - w.write_pos);
+  return static_cast<int32_t>(budget);
+}
 
 void PushDistance(uint32_t distance) {
   MatchHistory& m = match_history;

@@ -1,0 +1,80 @@
+// Two codes with one look-up: the pair table against two decodes through
+// the bounds, on every 16-bit input.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/huffman.h"
+
+namespace {
+
+using Lengths = std::vector<uint8_t>;
+
+// Checks every input: an entry is exactly the two decodes where both codes
+// lie within the pair bits and both symbols are below `below`, and 0
+// everywhere else. Returns the inputs that found a pair.
+uint32_t ExpectPairsOfTwoDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
+                             uint32_t below) {
+  HuffmanTable first{}, second{};
+  BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
+  BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
+  std::vector<uint32_t> pairs(1u << kPairBits);
+  BuildPairTable(first, second, below, pairs.data());
+  uint32_t taken = 0;
+  for (uint32_t v = 0; v < 0x10000; ++v) {
+    // The 16 bits, then bits that differ from input to input.
+    uint32_t input = (v << 16) | ((v * 40503u) & 0xFFFF);
+    uint32_t l0, l1;
+    uint32_t s0 = DecodeSymbolSlow(first, input >> 16, l0);
+    uint32_t s1 = DecodeSymbolSlow(second, (input << l0) >> 16, l1);
+    uint32_t entry = pairs[v >> (16 - kPairBits)];
+    if (s0 < below && s1 < below && l0 + l1 <= kPairBits) {
+      EXPECT_EQ(entry, (s1 << 24) | (s0 << 16) | (l0 + l1)) << "input " << v;
+      if (entry != ((s1 << 24) | (s0 << 16) | (l0 + l1))) return taken;
+      ++taken;
+    } else {
+      EXPECT_EQ(entry, 0u) << "input " << v;
+      if (entry != 0) return taken;
+    }
+  }
+  return taken;
+}
+
+TEST(PairTable, AgreesWithTwoDecodesOnEveryInput) {
+  std::mt19937 rng(1207);
+  // Short codes: most pairs fit.
+  Lengths short_codes(257, 0);
+  for (uint32_t s = 0; s < 16; ++s) short_codes[s] = 4;
+  EXPECT_EQ(ExpectPairsOfTwoDecodes(short_codes, short_codes, 256), 0x10000u);
+  // Audio-like: a few short codes, the rest long, symbol 256 among the
+  // shortest (it must never pair), and a complete code reaching 15 bits.
+  Lengths audio(257, 0);
+  audio[0] = 2;
+  audio[256] = 3;
+  audio[1] = 3;
+  audio[255] = 4;
+  for (uint32_t s = 2; s < 200; ++s) audio[s] = static_cast<uint8_t>(9 + s % 7);
+  ExpectPairsOfTwoDecodes(audio, short_codes, 256);
+  ExpectPairsOfTwoDecodes(short_codes, audio, 256);
+  // LZ literals: the main table with itself, matches (256 and above) never
+  // paired; a bound below 256 leaves out more.
+  Lengths main(298, 0);
+  for (uint32_t s = 0; s < 298; ++s) main[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
+  ExpectPairsOfTwoDecodes(main, main, 256);
+  ExpectPairsOfTwoDecodes(main, main, 100);
+  // Nine bits each: no two fit.
+  EXPECT_EQ(ExpectPairsOfTwoDecodes(Lengths(298, 9), Lengths(298, 9), 256), 0u);
+  // Random, incomplete and over-subscribed codes, and an empty one.
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("random " + std::to_string(round));
+    Lengths a(257), b(257);
+    for (uint8_t& l : a) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % 8);
+    for (uint8_t& l : b) l = static_cast<uint8_t>(rng() % 2 == 0 ? 0 : 2 + rng() % 14);
+    ExpectPairsOfTwoDecodes(a, b, 256);
+  }
+  ExpectPairsOfTwoDecodes(short_codes, Lengths(257, 0), 256);
+}
+
+}  // namespace
