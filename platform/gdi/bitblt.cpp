@@ -17,14 +17,17 @@ struct Surface {
   uint32_t pattern = 0;
 };
 
-// The bitmap a DC draws on and the pattern of its brush; false for a bad DC.
-bool SurfaceOf(HDC dc, Surface* surface) {
+// The bitmap a DC draws on and, when `with_pattern`, the pattern of its
+// brush; false for a bad DC.
+bool SurfaceOf(HDC dc, Surface* surface, bool with_pattern) {
   const gdi::Dc* state = gdi::FindDc(dc);
   if (!state) return false;
   surface->bitmap = gdi::FindBitmap(state->bitmap);
   if (!surface->bitmap) return false;
-  const gdi::Brush* brush = gdi::FindBrush(state->brush);
-  surface->pattern = brush ? brush->pattern : 0;
+  if (with_pattern) {
+    const gdi::Brush* brush = gdi::FindBrush(state->brush);
+    surface->pattern = brush ? brush->pattern : 0;
+  }
   return true;
 }
 
@@ -44,13 +47,14 @@ void ClipTo(Block* block, int64_t dx, int64_t dy, int width, int height) {
 // `brush`, when given, stands in for the destination's own brush.
 BOOL Blit(HDC dest, int x, int y, int width, int height, HDC src, int src_x, int src_y, DWORD rop,
           const gdi::Brush* brush = nullptr) {
-  Surface to;
-  if (!SurfaceOf(dest, &to)) return FALSE;
-  if (brush) to.pattern = brush->pattern;
   const uint8_t index = gdi::RopIndex(rop);
   const bool uses_source = gdi::RopUsesSource(index);
+  // The brush is looked up only for operations that read the pattern.
+  Surface to;
+  if (!SurfaceOf(dest, &to, brush == nullptr && gdi::RopUsesPattern(index))) return FALSE;
+  if (brush) to.pattern = brush->pattern;
   Surface from;
-  if (uses_source && !SurfaceOf(src, &from)) return FALSE;
+  if (uses_source && !SurfaceOf(src, &from, false)) return FALSE;
   if (width <= 0 || height <= 0) return TRUE;
 
   // Everything in 64 bits: positions plus sizes may pass the int range.

@@ -16,7 +16,8 @@ HBITMAP NewBlackBitmap(int width, int height) {
   bitmap.width = width;
   bitmap.height = height;
   try {
-    bitmap.pixels.assign(static_cast<size_t>(width) * height, 0);
+    const size_t count = static_cast<size_t>(width) * height;
+    if (!gdi::TakePixels(count, &bitmap.pixels)) bitmap.pixels.assign(count, 0);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -49,6 +50,8 @@ HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height) {
 namespace gdi_internal {
 
 HBITMAP CreateScreenBitmap(int width, int height) { return NewBlackBitmap(width, height); }
+
+size_t LiveObjectCount() { return gdi::LiveCount(); }
 
 uint32_t* BitmapPixels(HBITMAP bitmap, int* width, int* height) {
   gdi::Bitmap* b = gdi::FindBitmap(bitmap);

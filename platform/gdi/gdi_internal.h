@@ -2,6 +2,7 @@
 // Win32 calls themselves. Nothing of the player uses this header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,5 +22,9 @@ uint32_t* BitmapPixels(HBITMAP bitmap, int* width, int* height);
 // The rectangles whose union is the region, in the region's coordinates.
 // False for an unknown or deleted handle.
 bool RegionRects(HRGN region, std::vector<RECT>* rects);
+
+// How many GDI objects (bitmaps, brushes, regions, DCs) are alive, stock
+// objects included; for tests and benchmarks that look for leaked handles.
+size_t LiveObjectCount();
 
 }  // namespace gdi_internal

@@ -27,15 +27,25 @@ struct Slot {
   std::unique_ptr<Object> object;  // null while the slot is free
 };
 
+// Memory that freed objects leave behind, kept for the next ones: drawing
+// text makes and frees a few small work bitmaps per character on every pass
+// of the player's loop, and going through the allocator for each costs more
+// than the drawing itself.
+constexpr size_t kSpareObjects = 16;
+constexpr size_t kSparePixelBuffers = 8;
+constexpr size_t kMaxSparePixels = 64 * 1024;  // larger buffers go back to the allocator
+
 struct Table {
   std::vector<Slot> slots;
   std::vector<uint32_t> free_slots;
+  std::vector<std::unique_ptr<Object>> spare_objects;
+  std::vector<std::vector<uint32_t>> spare_pixels;
 };
 
-Table& TheTable() {
-  static Table table;
-  return table;
-}
+// Constant-initialised, so it is usable from any static initialiser.
+constinit Table the_table;
+
+Table& TheTable() { return the_table; }
 
 void* MakeHandle(uint32_t slot, Kind kind, uintptr_t generation) {
   uintptr_t v = (generation << kGenerationShift) | (static_cast<uintptr_t>(kind) << kKindShift) |
@@ -59,7 +69,14 @@ Slot* FindSlot(const void* handle) {
 void* Add(Object&& object, Kind kind) {
   Table& table = TheTable();
   try {
-    auto owned = std::make_unique<Object>(std::move(object));
+    std::unique_ptr<Object> owned;
+    if (!table.spare_objects.empty()) {
+      owned = std::move(table.spare_objects.back());
+      table.spare_objects.pop_back();
+      *owned = std::move(object);
+    } else {
+      owned = std::make_unique<Object>(std::move(object));
+    }
     uint32_t index;
     if (!table.free_slots.empty()) {
       index = table.free_slots.back();
@@ -85,6 +102,28 @@ T* Find(const void* handle) {
   return slot ? std::get_if<T>(slot->object.get()) : nullptr;
 }
 
+// Keeps a freed object's allocation, and a bitmap's pixel buffer, for reuse.
+void Recycle(std::unique_ptr<Object> object) {
+  Table& table = TheTable();
+  if (Bitmap* bitmap = std::get_if<Bitmap>(object.get())) {
+    std::vector<uint32_t>& pixels = bitmap->pixels;
+    if (pixels.capacity() <= kMaxSparePixels && table.spare_pixels.size() < kSparePixelBuffers) {
+      try {
+        table.spare_pixels.push_back(std::move(pixels));
+      } catch (const std::bad_alloc&) {
+        // Dropped with the object, as without reuse.
+      }
+    }
+  }
+  if (table.spare_objects.size() < kSpareObjects) {
+    try {
+      *object = Brush{};  // releases whatever the object still held
+      table.spare_objects.push_back(std::move(object));
+    } catch (const std::bad_alloc&) {
+    }
+  }
+}
+
 void MarkStock(const void* handle) {
   if (Slot* slot = FindSlot(handle)) slot->stock = true;
 }
@@ -100,6 +139,18 @@ HBRUSH MakeStockBrush(UINT style, COLORREF colour) {
 }
 
 }  // namespace
+
+bool TakePixels(size_t count, std::vector<uint32_t>* pixels) {
+  std::vector<std::vector<uint32_t>>& spare = TheTable().spare_pixels;
+  for (size_t i = spare.size(); i-- > 0;) {
+    if (spare[i].capacity() < count) continue;
+    *pixels = std::move(spare[i]);
+    spare.erase(spare.begin() + static_cast<ptrdiff_t>(i));
+    pixels->assign(count, 0);
+    return true;
+  }
+  return false;
+}
 
 bool BitmapSizeAllowed(int64_t width, int64_t height) {
   return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
@@ -138,13 +189,20 @@ bool IsStock(const void* handle) {
 void Remove(const void* handle) {
   Slot* slot = FindSlot(handle);
   if (!slot || slot->stock) return;
-  slot->object.reset();
   Table& table = TheTable();
+  Recycle(std::move(slot->object));
   uint32_t index = static_cast<uint32_t>(slot - table.slots.data());
   // A slot whose generation is spent is retired for good rather than letting
   // old handles come back to life.
   if (++slot->generation > kGenerationLimit) return;
   table.free_slots.push_back(index);
+}
+
+size_t LiveCount() {
+  const Table& table = TheTable();
+  size_t free_or_retired = 0;
+  for (const Slot& slot : table.slots) free_or_retired += slot.object ? 0 : 1;
+  return table.slots.size() - free_or_retired;
 }
 
 HBRUSH StockBrush(int index) {

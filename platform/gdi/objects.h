@@ -8,6 +8,7 @@
 // other objects are created meanwhile.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,10 @@ constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
 // True when a bitmap of that size may be made (both sides positive).
 bool BitmapSizeAllowed(int64_t width, int64_t height);
 
+// Hands over a pixel buffer that freed bitmaps left behind, resized to
+// `count` zero pixels; false when none is large enough.
+bool TakePixels(size_t count, std::vector<uint32_t>* pixels);
+
 // New objects; null when the table or memory is exhausted.
 HBITMAP AddBitmap(Bitmap&& bitmap);
 HBRUSH AddBrush(const Brush& brush);
@@ -71,6 +76,9 @@ bool IsStock(const void* handle);
 
 // Frees a live, non-stock object. The caller has checked that it may go.
 void Remove(const void* handle);
+
+// Objects alive now, stock ones included.
+size_t LiveCount();
 
 // The stock objects, made on first use and never freed.
 HBRUSH StockBrush(int index);  // WHITE_BRUSH .. NULL_BRUSH, else null
