@@ -111,6 +111,7 @@ class SdlHost : public Host {
     // Made now, because making it may recreate the native window, which
     // would lose a shape given before.
     SDL_GetWindowSurface(native);
+    if (x11_display_ == nullptr) x11_display_ = X11DisplayOf(native);
     natives_[window] = native;
     by_id_[SDL_GetWindowID(native)] = window;
     return true;
@@ -213,8 +214,20 @@ class SdlHost : public Host {
     return true;
   }
 
+  // The player pumps on every 10 ms pass. Pumping SDL reads the X
+  // connection and runs SDL's own housekeeping, which costs more than the
+  // rest of an idle pass; so on X11 it is skipped while neither SDL's queue
+  // nor the connection holds anything. SDL is still pumped every
+  // kPumpEveryCalls calls for what it does on its own clock (focus changes
+  // it defers, signals it turns into SDL_QUIT).
   void Pump() override {
     if (!video_ready_) return;
+    if (x11_display_ != nullptr && ++calls_since_pump_ < kPumpEveryCalls &&
+        SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0 &&
+        !X11InputPending(x11_display_)) {
+      return;
+    }
+    calls_since_pump_ = 0;
     SDL_Event event;
     while (SDL_PollEvent(&event)) Handle(event);
   }
@@ -435,10 +448,14 @@ class SdlHost : public Host {
   std::unordered_map<HWND, SDL_Window*> natives_;
   std::unordered_map<Uint32, HWND> by_id_;
   std::unordered_map<int, SDL_Cursor*> cursors_;
+  static constexpr int kPumpEveryCalls = 10;
+
   bool video_ready_ = false;
   bool video_failed_ = false;
   bool global_pointer_ = false;
   int shown_cursor_ = -1;
+  void* x11_display_ = nullptr;  // once a window exists on X11
+  int calls_since_pump_ = 0;
 };
 
 }  // namespace

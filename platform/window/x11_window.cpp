@@ -6,6 +6,7 @@
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <poll.h>
 #endif
 
 #include <algorithm>
@@ -53,6 +54,32 @@ bool WithdrawX11Window(SDL_Window* window) {
 #else
   (void)window;
   return false;
+#endif
+}
+
+void* X11DisplayOf(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  Display* display = nullptr;
+  ::Window xwindow = 0;
+  return X11Of(window, &display, &xwindow) ? display : nullptr;
+#else
+  (void)window;
+  return nullptr;
+#endif
+}
+
+bool X11InputPending(void* opaque) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  Display* display = static_cast<Display*>(opaque);
+  if (display == nullptr) return true;
+  // No XFlush here: with XCB it also reads the connection, which is what
+  // this check is there to avoid; SDL and the calls above flush what they send.
+  if (XQLength(display) > 0) return true;  // read already, without taking the display's lock
+  pollfd connection{ConnectionNumber(display), POLLIN, 0};
+  return poll(&connection, 1, 0) != 0;  // an error counts as pending: let SDL see it
+#else
+  (void)opaque;
+  return true;
 #endif
 }
 

@@ -23,4 +23,13 @@ bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects);
 bool MapX11Window(SDL_Window* window);
 bool WithdrawX11Window(SDL_Window* window);
 
+// The X connection of the window (an Xlib Display), or null when the window
+// is not an X11 window.
+void* X11DisplayOf(SDL_Window* window);
+
+// Whether anything may be waiting for the program on the X connection:
+// events Xlib has already read, or bytes on the socket. Costs at most one
+// poll() and never blocks.
+bool X11InputPending(void* display);
+
 }  // namespace winsys
