@@ -17,6 +17,7 @@
 //   measure_player --player PATH --song FILE [--rounds N] [--seconds S] [--changes K]
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 #include <dirent.h>
 #include <libopenmpt/libopenmpt.h>
 #include <signal.h>
@@ -44,7 +45,7 @@ using namespace std::chrono_literals;
 // Hotspot centres in client pixels of the player's window.
 constexpr int kNextX = 224, kNextY = 232;
 constexpr int kPauseX = 208, kPauseY = 232;
-constexpr int kBufferFrames = 2048;  // what the playback layer asks of the device
+constexpr int kBufferFrames = 1024;  // what the playback layer asks of the device
 
 int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
 
@@ -182,10 +183,23 @@ double AloneCost(const std::vector<uint8_t>& song, double seconds) {
   return done == 0 ? -1 : cpu / (static_cast<double>(done) / 44100);
 }
 
-class Pointer {
+// The user, through the XTest extension: events the X server takes as real
+// input, so its pointer and key state stay consistent between rounds.
+// CPU seconds per wall second of a thread that only sleeps 10 ms at a time:
+// what waking up 100 times a second costs on this machine, the floor under
+// any loop paced like the player's.
+double SleepLoopCost(double seconds) {
+  const double cpu0 = ThreadCpuSeconds();
+  const auto start = Clock::now();
+  while (Clock::now() - start < std::chrono::duration<double>(seconds)) std::this_thread::sleep_for(10ms);
+  const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+  return (ThreadCpuSeconds() - cpu0) / wall;
+}
+
+class Input {
  public:
-  Pointer() : display_(XOpenDisplay(nullptr)) {}
-  ~Pointer() {
+  Input() : display_(XOpenDisplay(nullptr)) {}
+  ~Input() {
     if (display_) XCloseDisplay(display_);
   }
   bool ok() const { return display_ != nullptr; }
@@ -203,6 +217,13 @@ class Pointer {
     XTestFakeButtonEvent(display_, 1, False, CurrentTime);
     XSync(display_, False);
     return NowNs();
+  }
+  // Presses and releases a key; the focused window gets it.
+  void Key(KeySym key) {
+    const KeyCode code = XKeysymToKeycode(display_, key);
+    XTestFakeKeyEvent(display_, code, True, CurrentTime);
+    XTestFakeKeyEvent(display_, code, False, CurrentTime);
+    XSync(display_, False);
   }
 
  private:
@@ -225,7 +246,7 @@ double Wakeups(const CpuSample& a, const CpuSample& b) {
   return static_cast<double>(b.main_runs - a.main_runs) / (static_cast<double>(b.wall_ns - a.wall_ns) / 1e9);
 }
 
-bool RunRound(const std::string& player, double seconds, int changes, Pointer& pointer, Round* round) {
+bool RunRound(const std::string& player, double seconds, int changes, Input& pointer, Round* round) {
   char dir_template[] = "/tmp/quarb-measure-XXXXXX";
   if (mkdtemp(dir_template) == nullptr) return false;
   const std::string dir = dir_template;
@@ -288,7 +309,8 @@ bool RunRound(const std::string& player, double seconds, int changes, Pointer& p
     round->wakeups_paused = Wakeups(a, b);
     round->hwm_kb = StatusKb(pid, "VmHWM:");
 
-    Shell("xdotool key --window " + window + " Escape");
+    Shell("xdotool windowactivate --sync " + window + " 2>/dev/null");
+    pointer.Key(XK_Escape);
     ok = true;
   } while (false);
   const int status = WaitExit(pid, 10s);
@@ -347,7 +369,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "measure_player: cannot read %s\n", song_path.c_str());
     return 1;
   }
-  Pointer pointer;
+  Input pointer;
   if (!pointer.ok()) {
     std::fprintf(stderr, "measure_player: no X display (run it through bench/measure-player)\n");
     return 1;
@@ -355,9 +377,10 @@ int main(int argc, char** argv) {
 
   std::printf("player: %s\nsong heard while measuring CPU: %s\n", player.c_str(), song_path.c_str());
   std::printf("rounds: %d; %.0f s per CPU figure; %d track changes per round\n\n", rounds, seconds, changes);
-  std::vector<double> start, change, to_play, playing, paused, alone, wake_playing, wake_paused, rss, hwm;
+  std::vector<double> start, change, to_play, playing, paused, alone, sleeper, wake_playing, wake_paused, rss, hwm;
   for (int r = 0; r < rounds; ++r) {
     const double a = AloneCost(song, seconds);
+    sleeper.push_back(SleepLoopCost(seconds));
     Round round;
     if (!RunRound(player, seconds, changes, pointer, &round)) return 1;
     alone.push_back(a);
@@ -387,6 +410,7 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < playing.size(); ++i) over.push_back(playing[i] - alone[i]);
   Row("  player minus libopenmpt (per round)", over, 100, "% of one core");
   Row("CPU while paused", paused, 100, "% of one core");
+  Row("a bare loop of 10 ms sleeps (the floor)", sleeper, 100, "% of one core");
   Row("main-thread wake-ups while playing", wake_playing, 1, "per s");
   Row("main-thread wake-ups while paused", wake_paused, 1, "per s");
   Row("resident memory while playing", rss, 1, "MiB");
