@@ -84,6 +84,7 @@ void ReadCodeTables() {
     BuildHuffmanTable(length, t.main_table, kMainSymbols);
     BuildHuffmanTable(length + kMainSymbols, t.distance_table, kDistanceSymbols);
     BuildHuffmanTable(length + kMainSymbols + kDistanceSymbols, t.repeat_table, kRepeatSymbols);
+    ++t.lz_generation;
   }
   std::memcpy(t.previous_lengths, length, sizeof length);
 }

@@ -31,9 +31,10 @@ struct DecoderTables {
   bool audio_mode;
   uint32_t channel_count;    // 1-4, meaningful in audio mode
   uint32_t current_channel;  // channel of the next audio byte
-  // Counts the audio table blocks read, so that tables derived from the
-  // audio tables know when they are out of date.
+  // Count the table blocks read of each mode, so that tables derived from
+  // the Huffman tables know when they are out of date.
   uint32_t audio_generation;
+  uint32_t lz_generation;
 };
 
 extern DecoderTables decoder_tables;

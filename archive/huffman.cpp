@@ -18,32 +18,58 @@ uint32_t SymbolAt(const HuffmanTable& t, uint32_t index) {
 // (or clamped), so the first kFastBits bits decide both the length and the
 // index for all codes that short. The prefixes of one length form a run that
 // starts at the previous length's bound; each index covers 2^(kFastBits -
-// len) of them in turn.
-void BuildFastTable(HuffmanTable& t) {
+// len) of them in turn. `make(symbol, length)` gives the entry.
+template <typename Entry, typename Make>
+void FillFast(const HuffmanTable& t, Entry* out, Make make) {
   constexpr uint32_t kShift = 16 - kFastBits;
+  constexpr uint32_t kPerWord = 8 / sizeof(Entry);
   uint32_t prefix = 0;
   for (uint32_t len = 1; len <= kFastBits; ++len) {
     uint32_t end = Unclamped(t.limit[len]) >> kShift;
     uint32_t step = 1u << (kFastBits - len);
     for (uint32_t index = t.pos[len]; prefix < end; ++index, prefix += step) {
-      uint16_t entry = static_cast<uint16_t>((SymbolAt(t, index) << kFastSymbolShift) | len);
-      if (step >= 4) {
-        // Runs of a multiple of four entries: four at a time.
-        uint64_t four = entry * 0x0001000100010001ull;
-        for (uint32_t i = 0; i < step; i += 4) std::memcpy(t.fast + prefix + i, &four, 8);
+      Entry entry = make(SymbolAt(t, index), len);
+      if (step >= kPerWord) {
+        // Runs of whole 64-bit words: a word at a time.
+        uint64_t word = entry;
+        for (uint32_t k = sizeof(Entry); k < 8; k *= 2) word |= word << (8 * k);
+        for (uint32_t i = 0; i < step; i += kPerWord) std::memcpy(out + prefix + i, &word, 8);
       } else {
-        for (uint32_t i = 0; i < step; ++i) t.fast[prefix + i] = entry;
+        for (uint32_t i = 0; i < step; ++i) out[prefix + i] = entry;
       }
     }
   }
-  std::memset(t.fast + prefix, 0, ((1u << kFastBits) - prefix) * sizeof t.fast[0]);
+  std::memset(out + prefix, 0, ((1u << kFastBits) - prefix) * sizeof(Entry));
+}
+
+void BuildFastTable(HuffmanTable& t) {
+  FillFast(t, t.fast, [](uint32_t symbol, uint32_t len) {
+    return static_cast<uint16_t>((symbol << kFastSymbolShift) | len);
+  });
+}
+
+// Eight lengths at a time, so that a stretch of absent symbols (most of a
+// small file's alphabet) is passed over quickly.
+inline bool AllAbsent(const uint8_t* lengths) {
+  uint64_t eight;
+  std::memcpy(&eight, lengths, 8);
+  return (eight & 0x0F0F0F0F0F0F0F0Full) == 0;
 }
 
 }  // namespace
 
 void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) {
-  uint32_t n[16] = {};
-  for (uint32_t i = 0; i < count; ++i) ++n[lengths[i] & 15];
+  // Four counts per length, so that the increments of a run of equal
+  // lengths do not each wait for the one before.
+  uint32_t n4[4][16] = {};
+  uint32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    if (AllAbsent(lengths + i)) continue;
+    for (uint32_t k = 0; k < 8; ++k) ++n4[k & 3][lengths[i + k] & 15];
+  }
+  for (; i < count; ++i) ++n4[i & 3][lengths[i] & 15];
+  uint32_t n[16];
+  for (uint32_t len = 0; len < 16; ++len) n[len] = n4[0][len] + n4[1][len] + n4[2][len] + n4[3][len];
   n[0] = 0;
   t.limit[0] = 0;
   t.pos[0] = 0;
@@ -58,12 +84,22 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) 
   }
   uint32_t next[16];
   for (uint32_t len = 0; len < 16; ++len) next[len] = t.pos[len];
-  for (uint32_t i = 0; i < count; ++i) {
+  for (i = 0; i < count; ++i) {
+    if ((i & 7) == 0 && i + 8 <= count && AllAbsent(lengths + i)) {
+      i += 7;
+      continue;
+    }
     uint32_t len = lengths[i] & 15;
     if (len != 0) t.symbols[next[len]++] = i;
   }
   t.count = count;
   BuildFastTable(t);
+}
+
+void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries) {
+  FillFast(table, entries, [by_symbol](uint32_t symbol, uint32_t len) {
+    return by_symbol[symbol] + len;
+  });
 }
 
 void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,

@@ -41,6 +41,11 @@ inline constexpr uint32_t kPairBits = 11;
 void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
                     uint32_t* pairs);
 
+// Fast entries of another form: entries[v] for the first kFastBits input
+// bits v is by_symbol[s] + the code's length where a code of at most
+// kFastBits bits for symbol s starts, 0 elsewhere.
+void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries);
+
 // Builds `table` from `count` code lengths (0-15, 0: no code; only the low
 // four bits of each byte count).
 void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& table, uint32_t count);

@@ -10,6 +10,7 @@
 #include "archive/code_tables.h"
 #include "archive/decoder_stats.h"
 #include "archive/extract.h"
+#include "archive/lz_entries.h"
 #include "archive/sliding_window.h"
 
 int32_t bytes_left;
@@ -117,6 +118,142 @@ void LzSteps() {
   bytes_left -= produced;
 }
 
+// Entry tables for the current LZ tables (lz_entries.h). Building them
+// costs about as much as decoding a few thousand bytes, so a file whose
+// rest is shorter than this goes through LzSteps without them.
+constexpr int32_t kEntriesWorthFrom = 2048;
+
+LzEntries lz_entries;
+uint32_t lz_entries_generation;
+bool lz_entries_built;
+
+const LzEntries* CurrentLzEntries() {
+  const DecoderTables& t = decoder_tables;
+  if (!lz_entries_built || lz_entries_generation != t.lz_generation) {
+    if (bytes_left < kEntriesWorthFrom) return nullptr;
+    BuildLzEntries(lz_entries);
+    lz_entries_generation = t.lz_generation;
+    lz_entries_built = true;
+  }
+  return &lz_entries;
+}
+
+// LzSteps through the entry tables. A step tops up before its main code
+// and a match again before the rest of it (at most 31 bits); a main entry
+// is looked up before the top-up, from at least 10 bits already there.
+// Steps go on while the register's next byte is below the input limit: a
+// safe test, as that byte is never behind the read position, which leaves
+// the last few steps before the limit to single calls.
+void LzStepsFast(const LzEntries& le) {
+  const DecoderTables& t = decoder_tables;
+  MatchHistory m = match_history;
+  SlidingWindow& w = sliding_window;
+  PackedBitReader& r = bit_reader;
+  const uint8_t* const next_limit = r.buffer + StepInputLimit() + 1;
+  const int32_t budget = StepOutputBudget();
+  int32_t produced = 0;
+  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
+  // In locals: a store of an output byte could alias them otherwise.
+  uint64_t bits = in.bits;
+  const uint8_t* next = in.next;
+  uint32_t available = in.available;
+  uint8_t* const data = w.data;
+  uint32_t write_pos = w.write_pos;
+  auto top_up = [&] {
+    bits |= LoadBigEndian64(next) >> available;
+    next += (63 - available) >> 3;
+    available |= 56;
+  };
+  auto consume = [&](uint32_t n) {
+    bits <<= n;
+    available -= n;
+  };
+  auto peek16 = [&] { return static_cast<uint32_t>(bits >> 48); };
+  uint32_t entry = le.main[bits >> (64 - kFastBits)];
+  do {
+    top_up();
+    if (entry == 0) [[unlikely]] {
+      uint32_t length;
+      uint32_t s = DecodeSymbolSlow(t.main_table, peek16(), length);
+      entry = MainEntryOf(s) + length;
+    }
+    if (EntryKind(entry) == kLiteral) {
+      QUARB_COUNT(literals);
+      data[write_pos] = static_cast<uint8_t>(EntryValue(entry));
+      write_pos = (write_pos + 1) & kWindowMask;
+      produced += 1;
+      consume(EntryConsume(entry));
+    } else {
+      uint32_t kind = EntryKind(entry);
+      uint32_t extra = EntryExtra(bits, entry);
+      consume(EntryConsume(entry));
+      top_up();
+      uint32_t distance, length;
+      if (kind == kLongMatch) {
+        QUARB_COUNT(long_match);
+        uint32_t d = le.distance[bits >> (64 - kFastBits)];
+        if (d == 0) [[unlikely]] {
+          uint32_t code_length;
+          uint32_t slot = DecodeSymbolSlow(t.distance_table, peek16(), code_length);
+          d = DistanceEntryOf(slot) + code_length;
+        }
+        distance = EntryBase(d) + EntryExtra(bits, d);
+        consume(EntryConsume(d));
+        length = EntryValue(entry) + extra + (distance >= 0x2000) + (distance >= 0x40000);
+        m.prev_distance = distance;
+        m.prev_length = length;
+      } else if (kind == kShortMatch) {
+        QUARB_COUNT(short_match);
+        distance = EntryValue(entry) + extra;
+        length = 2;
+        m.prev_distance = distance;
+        m.prev_length = length;
+      } else if (kind == kRecentMatch) {
+        QUARB_COUNT(recent_distance);
+        distance = m.recent_distances[(m.recent_next - EntryValue(entry)) & 3];
+        uint32_t rp = le.repeat[bits >> (64 - kFastBits)];
+        if (rp == 0) [[unlikely]] {
+          uint32_t code_length;
+          uint32_t slot = DecodeSymbolSlow(t.repeat_table, peek16(), code_length);
+          rp = RepeatEntryOf(slot) + code_length;
+        }
+        length = EntryBase(rp) + EntryExtra(bits, rp);
+        consume(EntryConsume(rp));
+        length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+        m.prev_distance = distance;
+        m.prev_length = length;
+      } else if (kind == kRepeatLast) {
+        QUARB_COUNT(repeat_last);
+        distance = m.prev_distance;
+        length = m.prev_length;
+      } else {
+        QUARB_COUNT(lz_new_tables);
+        in.bits = bits;
+        in.next = next;
+        in.available = available;
+        in.Store();
+        w.write_pos = write_pos;
+        match_history = m;
+        bytes_left -= produced;
+        ReadCodeTables();
+        return;
+      }
+      m.recent_distances[m.recent_next & 3] = distance;
+      ++m.recent_next;
+      write_pos = CopyMatchAt(w, write_pos, distance, length);
+      produced += static_cast<int32_t>(length);
+    }
+    entry = le.main[bits >> (64 - kFastBits)];
+  } while (produced < budget && next < next_limit);
+  in.bits = bits;
+  in.next = next;
+  in.available = available;
+  in.Store();
+  w.write_pos = write_pos;
+  match_history = m;
+  bytes_left -= produced;
+}
+
 }  // namespace
 
 int32_t StepInputLimit() {
@@ -185,6 +322,8 @@ void UnpackFile(uint8_t* window) {
     if (w.unwritten_tail && w.write_pos >= kWindowBytes - kFlushRoom) ClearUnwrittenTail();
     if (decoder_tables.audio_mode) {
       AudioSteps();
+    } else if (const LzEntries* entries = CurrentLzEntries()) {
+      LzStepsFast(*entries);
     } else {
       LzSteps();
     }

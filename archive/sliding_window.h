@@ -105,6 +105,26 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
 // in a register: copies at `write_pos` and returns the new position.
 inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t distance,
                             uint32_t length) {
+  // Most matches are short, with a source that ends before the destination
+  // starts, and lie clear of the window's end: 32 bytes are copied whatever
+  // the length, without a branch on it. The bytes past the match that this
+  // overwrites are the window's deferred zeros while the tail is unwritten
+  // (a match that reaches them clears the tail first); otherwise they are
+  // put back, as a match reaching back 2^20 bytes may still read them.
+  if (length <= 32 && distance >= length && distance <= write_pos &&
+      write_pos + length + 32 <= kWindowBytes) {
+    uint8_t* out = w.data + write_pos;
+    uint8_t copy[32], keep[32];
+    std::memcpy(copy, out - distance, 32);
+    if (w.unwritten_tail) {
+      std::memcpy(out, copy, 32);
+    } else {
+      std::memcpy(keep, out + length, 32);
+      std::memcpy(out, copy, 32);
+      std::memcpy(out + length, keep, 32);
+    }
+    return write_pos + length;
+  }
   if (w.unwritten_tail && (distance == 0 || distance > write_pos)) {
     w.write_pos = write_pos;
     ClearUnwrittenTail();
