@@ -145,6 +145,39 @@ TEST_F(MaskedBlitTest, TheSourceAsItsOwnMaskOrsItIn) {
   EXPECT_EQ(dest.Copy(), once) << "a second identical call changes nothing";
 }
 
+TEST_F(MaskedBlitTest, KeepingTheDestinationAsBackgroundWorksForEveryForeground) {
+  // The font's case, background 0xAA, with every foreground operation and a
+  // random mask: (F AND M) OR (D AND NOT M), F seeing the white pattern of a
+  // new context.
+  Canvas dest(9, 6), source(9, 6), expected(9, 6);
+  MaskBitmap mask(9, 6, 0);
+  int w, h;
+  uint32_t* m = gdi_internal::BitmapPixels(mask.bitmap, &w, &h);
+  source.Randomise(rng);
+  for (uint32_t index = 0; index < 256; ++index) {
+    dest.Randomise(rng);
+    for (int i = 0; i < 54; ++i) m[i] = rng() & 0x00FFFFFF;
+    const std::vector<uint32_t> d0 = dest.Copy();
+    for (int i = 0; i < 54; ++i) expected.Pixels()[i] = d0[i];
+    BitBlt(expected.dc, 0, 0, 9, 6, source.dc, 0, 0, TernaryRopTable[index]);  // F alone
+    MaskedBlit(dest.dc, 0, 0, 9, 6, source.dc, 0, 0, mask.bitmap, 0, 0, 0xAA000000 | TernaryRopTable[index]);
+    for (int i = 0; i < 54; ++i) {
+      ASSERT_EQ(dest.Pixels()[i], ((expected.Pixels()[i] & m[i]) | (d0[i] & ~m[i])) & 0x00FFFFFF)
+          << "operation " << std::hex << index << ", pixel " << std::dec << i;
+    }
+  }
+
+  // Where the source rectangle runs off its bitmap, there is nothing to draw
+  // and the destination stays.
+  MaskBitmap ones(9, 6, 0x00FFFFFF);
+  dest.Randomise(rng);
+  const std::vector<uint32_t> d0 = dest.Copy();
+  MaskedBlit(dest.dc, 0, 0, 9, 6, source.dc, 4, 0, ones.bitmap, 0, 0, 0xAACC0020);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 9; ++x)
+      EXPECT_EQ(dest.Pixels()[y * 9 + x], x < 5 ? source.Pixels()[y * 9 + x + 4] : d0[y * 9 + x]) << x << "," << y;
+}
+
 TEST_F(MaskedBlitTest, OffsetsAndZeroSizes) {
   Canvas dest(10, 10), source(10, 10);
   source.Fill(0x00123456);
