@@ -104,24 +104,35 @@ void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint
 
 void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
                     uint32_t* pairs) {
-  static_assert(kPairBits > kFastBits && kPairBits < 16);
-  constexpr uint32_t kMask = (1u << kPairBits) - 1;
-  constexpr uint32_t kToFast = kPairBits - kFastBits;
-  for (uint32_t v = 0; v <= kMask; ++v) {
-    uint32_t entry = 0;
-    uint32_t a = first.fast[v >> kToFast];
+  static_assert(kPairBits == kFastBits + 1);
+  // By the first code: a code of la bits covers 2^(kPairBits - la) inputs
+  // in a row (two per fast entry), whose remaining bits x run through all
+  // values; x << la, cut to the first kFastBits bits, is x << (la - 1).
+  // A fast entry of a code that lies within the bits looked at depends only
+  // on those bits; the zeros shifted in below them never decide a code
+  // short enough to be taken. Whether an input finds a pair is as good as
+  // random, so that part goes without branches.
+  for (uint32_t i = 0; i < (1u << kFastBits);) {
+    uint32_t a = first.fast[i];
     uint32_t la = a & 15;
-    // A fast entry of a code that lies within the bits looked at depends
-    // only on those bits; the zeros shifted in below the kPairBits never
-    // decide a code short enough to be taken.
-    if (a != 0 && (a >> kFastSymbolShift) < below && la < kPairBits) {
-      uint32_t b = second.fast[((v << la) & kMask) >> kToFast];
-      uint32_t lb = b & 15;
-      if (b != 0 && (b >> kFastSymbolShift) < below && la + lb <= kPairBits) {
-        entry = ((b >> kFastSymbolShift) << 24) | ((a >> kFastSymbolShift) << 16) | (la + lb);
-      }
+    uint32_t sa = a >> kFastSymbolShift;
+    if (a == 0 || sa >= below) {
+      pairs[2 * i] = 0;
+      pairs[2 * i + 1] = 0;
+      ++i;
+      continue;
     }
-    pairs[v] = entry;
+    const uint32_t room = kPairBits - la;
+    const uint32_t base = (sa << 16) + la;
+    uint32_t* out = pairs + 2 * i;
+    for (uint32_t x = 0; x < (1u << room); ++x) {
+      uint32_t b = second.fast[x << (la - 1)];
+      uint32_t lb = b & 15;
+      uint32_t sb = b >> kFastSymbolShift;
+      uint32_t taken = (b != 0) & (sb < below) & (lb <= room);
+      out[x] = (base + (sb << 24) + lb) & (0u - taken);
+    }
+    i += 1u << (room - 1);
   }
 }
 

@@ -64,6 +64,11 @@ TEST(PairTable, AgreesWithTwoDecodesOnEveryInput) {
   for (uint32_t s = 0; s < 298; ++s) main[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
   ExpectPairsOfTwoDecodes(main, main, 256);
   ExpectPairsOfTwoDecodes(main, main, 100);
+  // Ten bits and one: the longest first code that still pairs.
+  Lengths ten(298, 10), one(257, 0);
+  ten[0] = 1;
+  one[5] = 1;
+  EXPECT_GT(ExpectPairsOfTwoDecodes(ten, one, 256), 0x4000u);  // more than 1 + 1 bits
   // Nine bits each: no two fit.
   EXPECT_EQ(ExpectPairsOfTwoDecodes(Lengths(298, 9), Lengths(298, 9), 256), 0u);
   // Random, incomplete and over-subscribed codes, and an empty one.
