@@ -27,6 +27,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#if defined(__SSSE3__)
+#include <tmmintrin.h>
+#endif
 #define QUARB_AUDIO_LANES 1
 #endif
 
@@ -59,7 +62,13 @@ inline __m128i OlderTerms(__m128i deltas, __m128i coefficients) {
   return _mm_add_epi32(products, _mm_shuffle_epi32(products, 0x55));
 }
 
-inline __m128i Abs16(__m128i v) { return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v)); }
+inline __m128i Abs16(__m128i v) {
+#if defined(__SSSE3__)
+  return _mm_abs_epi16(v);
+#else
+  return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+#endif
+}
 
 // Keeps the compiler from folding `v` into the sum that follows: the cross
 // term must be the last addition, where it waits for nothing else.
