@@ -14,6 +14,14 @@ namespace testing_helpers {
 
 using pack::Bytes;
 
+// The sweeps over damaged images try one case in N where the environment
+// says QUARB_SWEEP_SAMPLE=N (the sanitized run does), every case otherwise.
+inline uint32_t SweepSampleEvery() {
+  const char* value = std::getenv("QUARB_SWEEP_SAMPLE");
+  int n = value ? std::atoi(value) : 1;
+  return n < 1 ? 1u : static_cast<uint32_t>(n);
+}
+
 // ExtractFile on a copy of `image`; nullopt when it fails (and then checks
 // that the failure reported a null buffer and size 0).
 inline std::optional<Bytes> Extract(Bytes image, const std::string& name) {

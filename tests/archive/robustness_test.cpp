@@ -80,12 +80,6 @@ std::optional<Bytes> ExtractPrefix(const Bytes& image, uint32_t size, const std:
   return out;
 }
 
-uint32_t SampleEvery() {
-  const char* value = std::getenv("QUARB_SWEEP_SAMPLE");
-  int n = value ? std::atoi(value) : 1;
-  return n < 1 ? 1u : static_cast<uint32_t>(n);
-}
-
 // The entry whose block reaches past `offset`, the first such.
 const Entry* EntryAt(const Archive& a, uint32_t offset) {
   for (const Entry& e : a.entries) {
@@ -95,7 +89,7 @@ const Entry* EntryAt(const Archive& a, uint32_t offset) {
 }
 
 TEST(Robustness, EveryTruncationEndsWithTheFileOrACleanFailure) {
-  const uint32_t every = SampleEvery();
+  const uint32_t every = SweepSampleEvery();
   size_t failures = 0;
   size_t successes = 0;
   for (const Archive& a : Archives()) {
@@ -122,7 +116,7 @@ TEST(Robustness, EveryTruncationEndsWithTheFileOrACleanFailure) {
 TEST(Robustness, RandomBitFlipsEndWithTheFileOrACleanFailure) {
   std::mt19937 rng(0x5EED);
   const std::vector<Archive>& archives = Archives();
-  const int rounds = static_cast<int>(4000 / SampleEvery());
+  const int rounds = static_cast<int>(4000 / SweepSampleEvery());
   int failures = 0;
   for (int round = 0; round < rounds; ++round) {
     const Archive& a = archives[rng() % archives.size()];

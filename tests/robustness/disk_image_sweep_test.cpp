@@ -25,6 +25,7 @@
 #include "data/archive_image.h"
 #include "data/memory_archive.h"
 #include "platform/resources.h"
+#include "tests/archive/extract_helpers.h"
 #include "tools/extract/archive_listing.h"
 
 namespace {
@@ -43,12 +44,6 @@ struct DiskImage {
   Bytes plain;  // unscrambled
   std::vector<Member> members;  // in archive order
 };
-
-uint32_t SampleEvery() {
-  const char* value = std::getenv("QUARB_SWEEP_SAMPLE");
-  int n = value ? std::atoi(value) : 1;
-  return n < 1 ? 1u : static_cast<uint32_t>(n);
-}
 
 // ExtractFile over the first `size` bytes of `image`. Under AddressSanitizer
 // the bytes after the cut are made unaddressable meanwhile, so that a read
@@ -172,7 +167,7 @@ TEST_P(DiskImageCuts, EndWithTheFileOrAFailure) {
   const std::vector<Member>& members = Disk().members;
   const CutRange range = GetParam();
   const Member& m = members[range.member];
-  const uint32_t every = SampleEvery();
+  const uint32_t every = testing_helpers::SweepSampleEvery();
 
   size_t cuts = 0, whole = 0;
   for (uint32_t cut = range.from; cut < range.to; ++cut) {
@@ -239,7 +234,7 @@ TEST_P(DiskImageFlips, EndWithTheFileOrAFailure) {
   const DiskImage& disk = Disk();
   ASSERT_FALSE(disk.members.empty());
   const uint32_t size = static_cast<uint32_t>(disk.plain.size());
-  const int rounds = static_cast<int>(1000 / SampleEvery());
+  const int rounds = static_cast<int>(1000 / testing_helpers::SweepSampleEvery());
   std::mt19937 rng(0xF11Bu + static_cast<unsigned>(GetParam()));
 
   int lost = 0, kept = 0;
