@@ -10,6 +10,7 @@
 
 #include "archive/archive_format.h"
 #include "tests/archive/extract_helpers.h"
+#include "tests/archive/extract_prefix.h"
 #include "tools/common/file_io.h"
 #include "tools/extract/archive_listing.h"
 
@@ -63,21 +64,6 @@ const std::vector<Archive>& Archives() {
     return out;
   }();
   return archives;
-}
-
-// ExtractFile on the first `size` bytes of `image`, read in place.
-std::optional<Bytes> ExtractPrefix(const Bytes& image, uint32_t size, const std::string& name) {
-  MemoryArchive archive{const_cast<uint8_t*>(image.data()), size, 0};
-  uint8_t* buffer = nullptr;
-  uint32_t length = 0;
-  if (!ExtractFile(&buffer, &length, name.c_str(), &archive, nullptr)) {
-    EXPECT_EQ(buffer, nullptr);
-    EXPECT_EQ(length, 0u);
-    return std::nullopt;
-  }
-  Bytes out(buffer, buffer + length);
-  std::free(buffer);
-  return out;
 }
 
 // The entry whose block reaches past `offset`, the first such.

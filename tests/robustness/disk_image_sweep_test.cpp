@@ -19,18 +19,18 @@
 #include <string>
 #include <vector>
 
-#include <sanitizer/asan_interface.h>
-
 #include "archive/extract.h"
 #include "data/archive_image.h"
 #include "data/memory_archive.h"
 #include "platform/resources.h"
 #include "tests/archive/extract_helpers.h"
+#include "tests/archive/extract_prefix.h"
 #include "tools/extract/archive_listing.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing_helpers::ExtractPrefix;
 
 struct Member {
   std::string name;
@@ -44,27 +44,6 @@ struct DiskImage {
   Bytes plain;  // unscrambled
   std::vector<Member> members;  // in archive order
 };
-
-// ExtractFile over the first `size` bytes of `image`. Under AddressSanitizer
-// the bytes after the cut are made unaddressable meanwhile, so that a read
-// past the end of the image is reported rather than served from the bytes a
-// real truncated image would not have.
-std::optional<Bytes> ExtractPrefix(Bytes& image, uint32_t size, const std::string& name) {
-  ASAN_POISON_MEMORY_REGION(image.data() + size, image.size() - size);
-  MemoryArchive archive{image.data(), size, 0};
-  uint8_t* buffer = reinterpret_cast<uint8_t*>(1);
-  uint32_t length = 12345;
-  int ok = ExtractFile(&buffer, &length, name.c_str(), &archive, nullptr);
-  ASAN_UNPOISON_MEMORY_REGION(image.data() + size, image.size() - size);
-  if (!ok) {
-    EXPECT_EQ(buffer, nullptr) << name << " failed at " << size << " with a buffer";
-    EXPECT_EQ(length, 0u) << name << " failed at " << size << " with a size";
-    return std::nullopt;
-  }
-  Bytes out(buffer, buffer + length);
-  std::free(buffer);
-  return out;
-}
 
 const DiskImage& Disk() {
   static DiskImage* disk = [] {
