@@ -3,15 +3,17 @@
 //
 // Most bytes go through rounds: one byte per channel in turn from channel 0
 // (two bytes with a single channel), unrolled for the channel count, with
-// the predictors in registers (audio_lanes.h) and two symbols decoded with
-// one look-up wherever both codes are short. Rounds run only while a whole
+// the predictors in registers (audio_packed.h), their error sums taken a
+// stretch at a time (audio_error_sums.h), and two symbols decoded with one
+// look-up wherever both codes are short. Rounds run only while a whole
 // round is sure to pass the checks that single steps make before every
 // step; single steps, through the plain predictor, take the rest: up to
 // channel 0, near the end of the input or of the output allowed.
 #include <algorithm>
 #include <utility>
 
-#include "archive/audio_lanes.h"
+#include "archive/audio_error_sums.h"
+#include "archive/audio_packed.h"
 #include "archive/audio_predictor.h"
 #include "archive/bit_input.h"
 #include "archive/code_tables.h"
@@ -23,7 +25,6 @@
 
 namespace {
 
-#ifdef QUARB_AUDIO_LANES
 
 // Pair tables of the channels that rounds take two at a time: channels 0
 // and 1 (0 and 0 with a single channel), and 2 and 3. Built when rounds
@@ -67,44 +68,48 @@ struct RoundLimits {
 // top-up's load is off the path from one look-up to the next: a top-up
 // leaves at least 56 bits, a look-up and its codes take at most 30, so at
 // least 26 remain for the next look-up, and a code takes at most 15.
+//
+// The rounds run in stretches that end where the first channel's 32-byte
+// period ends; there the error sums of each channel's stretch are taken
+// and the channels whose periods ended adapt (audio_packed.h). With a
+// single channel a round is two of its bytes, and rounds start only on an
+// even count, so that no period ends inside a round.
+//
 // Returns kChannels, or the channel whose symbol 256 stopped the rounds
 // (its code consumed, the bytes before it produced), or kNoRounds when a
-// predictor does not fit the registers (see LoadAudioLanes).
+// predictor record is one that decoding never reaches (see LoadPacked).
 constexpr uint32_t kNoRounds = 8;
 
 template <uint32_t kChannels>
 uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
                      int32_t& stream_delta) {
-  constexpr uint32_t kRound = kChannels == 1 ? 2 : kChannels;
   constexpr bool kFused = kChannels == 1;
+  constexpr uint32_t kRound = kFused ? 2 : kChannels;
+  constexpr uint32_t kPerChannel = kFused ? 2 : 1;  // bytes of each channel a round
   using Channels = std::make_integer_sequence<uint32_t, kChannels>;
   // One variable per channel, not an array: the compiler keeps separate
   // variables in registers more readily.
-  AudioLanes l0, l1, l2, l3;
-  auto lanes = [&]<uint32_t c>(std::integral_constant<uint32_t, c>) -> AudioLanes& {
-    if constexpr (c == 0) return l0;
-    if constexpr (c == 1) return l1;
-    if constexpr (c == 2) return l2;
-    if constexpr (c == 3) return l3;
+  PackedChannel c0, c1, c2, c3;
+  auto channel = [&]<uint32_t c>(std::integral_constant<uint32_t, c>) -> PackedChannel& {
+    if constexpr (c == 0) return c0;
+    if constexpr (c == 1) return c1;
+    if constexpr (c == 2) return c2;
+    if constexpr (c == 3) return c3;
   };
+  AudioChannelLog logs[kChannels];
+  PeriodSums sums[kChannels];
+  uint32_t phase[kChannels];    // where each channel stands in its period
+  uint32_t decoded[kChannels];  // bytes of each channel before the current stretch
   bool fit = [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>) {
-    return (LoadAudioLanes(lanes(std::integral_constant<uint32_t, c>{}), audio_predictors[c],
-                           kFused) && ...);
+    return (LoadPacked(channel(std::integral_constant<uint32_t, c>{}), logs[c], sums[c],
+                       audio_predictors[c], kFused) &&
+            ...);
   }(Channels{});
   if (!fit) return kNoRounds;
-
-  // Where each channel stands in its 32-byte period. With one channel a
-  // count of the bytes to the period's end; with more, all channels move on
-  // by one byte a round, and bit k of `period_ends` is set when a channel's
-  // period ends after a number of rounds that is k modulo 32.
-  uint32_t phase[kChannels];
-  uint32_t period_ends = 0;
   for (uint32_t c = 0; c < kChannels; ++c) {
     phase[c] = audio_predictors[c].sample_count % 32;
-    period_ends |= 1u << ((32 - phase[c]) % 32);
+    decoded[c] = 0;
   }
-  uint32_t left = 32 - phase[0];
-  uint32_t rounds = 0;
 
   // Everything in locals, not through the references: a store of an output
   // byte could alias them, and the compiler would reload them after every
@@ -112,12 +117,13 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   uint64_t bits = in.bits;
   const uint8_t* next = in.next;
   uint32_t available = in.available;
-  uint8_t* const start = out;
   uint8_t* o = out;
-  int32_t cross = stream_delta;
+  int64_t cross = stream_delta;
   const uint8_t* const out_last = limits.out_last;
   const uint8_t* const next_limit = limits.next_limit;
   uint32_t stopped = kChannels;
+  uint32_t j = 0;    // rounds of the current stretch, whose bytes start at o
+  uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
 
   auto top_up = [&] {
     bits |= LoadBigEndian64(next) >> available;
@@ -128,112 +134,112 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     bits <<= n;
     available -= n;
   };
-  // Ends the periods that end with `done` bytes on each channel that has
-  // `done` bytes (channels below `below`).
-  auto finish_periods = [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>, uint32_t done,
-                                           uint32_t below) {
-    ([&] {
-      if (c < below && (phase[c] + done) % 32 == 0) {
-        FinishAudioPeriod(lanes(std::integral_constant<uint32_t, c>{}),
-                          audio_predictors[c].weights, kFused);
-      }
-    }(), ...);
-  };
-  // The byte of step j from its symbol.
-  auto byte = [&]<uint32_t j>(std::integral_constant<uint32_t, j>, uint32_t symbol) {
-    constexpr uint32_t c = j % kChannels;
+  // The byte of step s of the round from its symbol.
+  auto byte = [&]<uint32_t s>(std::integral_constant<uint32_t, s>, uint32_t symbol) {
+    constexpr uint32_t c = s % kChannels;
     QUARB_COUNT(audio_bytes);
-    AudioLanes& l = lanes(std::integral_constant<uint32_t, c>{});
-    o[j] = DecodeAudioLanes<kFused>(l, symbol, cross);
-    if constexpr (kChannels == 1) {
-      if (--left == 0) [[unlikely]] {
-        FinishAudioPeriod(l, audio_predictors[0].weights, true);
-        left = 32;
-      }
-    }
+    o[j * kRound + s] = DecodePacked<kFused>(channel(std::integral_constant<uint32_t, c>{}), logs[c],
+                                j * kPerChannel + s / kChannels, symbol, cross);
   };
-  // Step j on its own, from `entry` (its fast entry, looked up before the
+  // Step s on its own, from `entry` (its fast entry, looked up before the
   // top-up); false on symbol 256.
-  auto single = [&]<uint32_t j>(std::integral_constant<uint32_t, j> step, uint32_t entry) {
-    const HuffmanTable& table = decoder_tables.audio_tables[j % kChannels];
+  auto single = [&]<uint32_t s>(std::integral_constant<uint32_t, s> step, uint32_t entry) {
+    const HuffmanTable& table = decoder_tables.audio_tables[s % kChannels];
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     consume(entry & 15);
     uint32_t symbol = entry >> kFastSymbolShift;
     if (symbol == 256) [[unlikely]] {
-      stopped = j % kChannels;
-      o += j;
+      stopped = s % kChannels;
+      cut = s;
       return false;
     }
     byte(step, symbol);
     return true;
   };
-  auto fast_entry = [&](uint32_t channel) {
-    return uint32_t{decoder_tables.audio_tables[channel].fast[bits >> (64 - kFastBits)]};
+  auto fast_entry = [&](uint32_t c) {
+    return uint32_t{decoder_tables.audio_tables[c].fast[bits >> (64 - kFastBits)]};
   };
-  // Steps j and j + 1; false on symbol 256.
-  auto pair = [&]<uint32_t j>(std::integral_constant<uint32_t, j> step) {
-    uint32_t entry = audio_pairs.table[j / 2][bits >> (64 - kPairBits)];
+  // Steps s and s + 1; false on symbol 256.
+  auto pair = [&]<uint32_t s>(std::integral_constant<uint32_t, s> step) {
+    uint32_t entry = audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     top_up();
     if (entry == 0) [[unlikely]] {
-      constexpr std::integral_constant<uint32_t, j + 1> second;
-      return single(step, fast_entry(j % kChannels)) &&
-             single(second, fast_entry((j + 1) % kChannels));
+      constexpr std::integral_constant<uint32_t, s + 1> second;
+      return single(step, fast_entry(s % kChannels)) &&
+             single(second, fast_entry((s + 1) % kChannels));
     }
     consume(entry & 63);
     byte(step, (entry >> 16) & 0xFF);
-    byte(std::integral_constant<uint32_t, j + 1>{}, entry >> 24);
+    byte(std::integral_constant<uint32_t, s + 1>{}, entry >> 24);
     return true;
   };
 
   top_up();
-  while (o <= out_last && next < next_limit) {
-    bool whole;
-    if constexpr (kChannels == 3) {
-      whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
-        uint32_t entry = fast_entry(2);
-        top_up();
-        return single(std::integral_constant<uint32_t, 2>{}, entry);
-      }();
-    } else if constexpr (kChannels == 4) {
-      whole = pair(std::integral_constant<uint32_t, 0>{}) &&
-              pair(std::integral_constant<uint32_t, 2>{});
-    } else {
-      whole = pair(std::integral_constant<uint32_t, 0>{});
-    }
-    if (!whole) break;
-    o += kRound;
-    if constexpr (kChannels > 1) {
-      ++rounds;
-      if ((period_ends >> (rounds % 32)) & 1) [[unlikely]] {
-        finish_periods(Channels{}, rounds, kChannels);
+  for (;;) {
+    // Rounds until the first period ends.
+    uint32_t n = 32;
+    for (uint32_t c = 0; c < kChannels; ++c) n = std::min(n, (32 - phase[c]) / kPerChannel);
+    // And no further than the output allows.
+    const uint32_t room = o <= out_last ? static_cast<uint32_t>((out_last - o) / kRound) + 1 : 0;
+    const uint32_t last_round = std::min(n, room);
+    j = 0;
+    while (j < last_round && next < next_limit) {
+      bool whole;
+      if constexpr (kChannels == 3) {
+        whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
+          uint32_t entry = fast_entry(2);
+          top_up();
+          return single(std::integral_constant<uint32_t, 2>{}, entry);
+        }();
+      } else if constexpr (kChannels == 4) {
+        whole = pair(std::integral_constant<uint32_t, 0>{}) &&
+                pair(std::integral_constant<uint32_t, 2>{});
+      } else {
+        whole = pair(std::integral_constant<uint32_t, 0>{});
       }
+      if (!whole) break;
+      ++j;
     }
+    // Each channel's bytes in the stretch: one a round (two with a single
+    // channel), and one more below a channel that stopped a round.
+    uint32_t count[kChannels];
+    for (uint32_t c = 0; c < kChannels; ++c) {
+      count[c] = kFused ? 2 * j + cut : j + (c < stopped ? 1 : 0);
+      if (!kFused && stopped == kChannels) count[c] = j;
+      AddErrorSums(logs[c], StreamDeltas(logs, kChannels, c), count[c], sums[c]);
+    }
+    // The periods that end here adapt: at the end of the stretch, or, in a
+    // round that a symbol 256 cut short, with the extra byte of a channel
+    // below the one that stopped it.
+    const bool more = j == n;
+    [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>) {
+      ([&] {
+        PackedChannel& ch = channel(std::integral_constant<uint32_t, c>{});
+        phase[c] += count[c];
+        if (phase[c] == 32) {
+          FinishPackedPeriod(ch, audio_predictors[c], sums[c], kFused);
+          phase[c] = 0;
+        }
+        if (more) {
+          StartNextStretch(logs[c], count[c]);
+          decoded[c] += count[c];
+        } else {
+          StorePacked(ch, logs[c], count[c], sums[c], audio_predictors[c], decoded[c] + count[c]);
+        }
+      }(), ...);
+    }(Channels{});
+    o += j * kRound + cut;
+    // Otherwise stopped by a symbol 256 or at a limit.
+    if (!more) break;
   }
 
-  // A round that a symbol 256 cut short: its channels below `stopped` have
-  // one byte more, which may end their periods.
-  if constexpr (kChannels > 1) {
-    if (stopped < kChannels) finish_periods(Channels{}, rounds + 1, stopped);
-  }
-  // Bytes per channel: one a round, and one more below a channel that
-  // stopped a round; with one channel, all of them.
-  auto decoded = [&](uint32_t c) {
-    if constexpr (kChannels == 1) return static_cast<uint32_t>(o - start);
-    return rounds + (stopped < kChannels && c < stopped ? 1 : 0);
-  };
-  [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>) {
-    (StoreAudioLanes(lanes(std::integral_constant<uint32_t, c>{}), audio_predictors[c], decoded(c)),
-     ...);
-  }(Channels{});
   in.bits = bits;
   in.next = next;
   in.available = available;
   out = o;
-  stream_delta = cross;
+  stream_delta = static_cast<int32_t>(cross);
   return stopped;
 }
-
-#endif  // QUARB_AUDIO_LANES
 
 }  // namespace
 
@@ -251,7 +257,6 @@ void AudioSteps() {
   uint32_t channel = t.current_channel;
   const uint32_t channels = t.channel_count;
   bool new_tables = false;
-#ifdef QUARB_AUDIO_LANES
   // Rounds stop where a round could start a code at or beyond in_end, or
   // pass the output allowed or the end of the window. The register's next
   // byte is never behind the read position, so a limit on it is a safe one.
@@ -259,15 +264,16 @@ void AudioSteps() {
   RoundLimits limits;
   int64_t next_end = (in_end - int64_t{round - 1} * kMaxCodeLength) / 8;
   limits.next_limit = r.buffer + std::max<int64_t>(next_end, 0);
-  bool lanes_fit = true;
-#endif
+  bool rounds_fit = true;
   for (;;) {
-#ifdef QUARB_AUDIO_LANES
     int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), kWindowBytes) - round;
-    // With a single channel the rounds take the channel's last delta for
-    // the stream's; a step of its own makes it so.
-    if (channel == 0 && last >= write_pos && in.next < limits.next_limit && lanes_fit &&
-        (channels != 1 || cross_delta == audio_predictors[0].prev_delta)) {
+    // Rounds take the last channel's last delta for the stream's (so it is
+    // whenever steps have come round to channel 0; not always just after a
+    // table block), and with a single channel they start on an even count.
+    // Steps of their own make it so.
+    if (channel == 0 && last >= write_pos && in.next < limits.next_limit && rounds_fit &&
+        cross_delta == audio_predictors[channels - 1].prev_delta &&
+        (channels != 1 || audio_predictors[0].sample_count % 2 == 0)) {
       limits.out_last = data + last;
       uint8_t* out = data + write_pos;
       UpdatePairs();
@@ -282,14 +288,13 @@ void AudioSteps() {
       write_pos = (write_pos + done) & kWindowMask;
       produced += static_cast<int32_t>(done);
       if (stopped == kNoRounds) {
-        lanes_fit = false;
+        rounds_fit = false;
       } else if (stopped < channels) {
         channel = stopped;
         new_tables = true;
         break;
       }
     }
-#endif
     // One step at a time. The loop's checks have cleared the first step.
     if (produced != 0 && (produced >= budget || in.Position() >= in_end)) break;
     in.TopUp();

@@ -1,0 +1,168 @@
+// The multimedia predictor as the rounds of the audio steps run it. It gives
+// exactly the bytes and, stored back, exactly the predictor records of
+// DecodeAudioByte (audio_predictor.h); it only computes in another order.
+//
+// - A prediction matters only modulo 256 and only relative to the channel's
+//   last byte, so the new delta is floor(S / 8) - symbol modulo 256, where S
+//   is a weighted sum of the channel's last four deltas and the stream's last
+//   delta: the weights become coefficients on the last four deltas
+//   (w0 + w1, w2 - w1, w3 - w2, -w3) and w4 on the stream's delta.
+// - Only S modulo 2^11 counts, so the four own terms are one 64-bit multiply:
+//   the deltas sit in 16-bit slots of one integer (newest lowest), the
+//   coefficients x 32 in the opposite order, and the slot at bit 48 of the
+//   product holds S x 32, floor(S / 8) landing in the top byte. The slots
+//   below it add at most 2^51 in magnitude, which a bias of 2^51 turns into
+//   a carry that never reaches bit 53. The symbol is taken off the top byte
+//   and the stream's delta, the one term on the path from byte to byte, is
+//   added last with a multiply of its own; an arithmetic shift by 56 gives
+//   the delta.
+// - The eleven error sums are not kept byte by byte. Each channel logs its
+//   bytes' symbols, deltas and stream deltas, and the sums of a stretch of
+//   up to 32 bytes are taken with vector instructions when the stretch ends
+//   (audio_error_sums.h): at the end of a 32-byte period, before the weights
+//   move, or when the rounds stop.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "archive/audio_error_sums.h"
+#include "archive/audio_predictor.h"
+
+struct PackedChannel {
+  // The channel's last four deltas, newest in bits 0-15, as one integer
+  // (each delta added in at its slot with its sign). With a single channel
+  // the newest is the stream's delta and this holds the four before it.
+  uint64_t deltas;
+  uint64_t coefficients;
+  uint64_t cross_weight;  // the stream delta's weight, at bit 53
+  uint32_t prev;          // last byte; only its low eight bits count
+};
+
+namespace audio_packed_detail {
+
+inline constexpr uint64_t kBias = uint64_t{1} << 51;
+
+// The bias less the symbol in the top byte, for each symbol.
+constexpr std::array<uint64_t, 256> MakeSymbolTerms() {
+  std::array<uint64_t, 256> terms{};
+  for (uint64_t s = 0; s < 256; ++s) terms[s] = kBias - (s << 56);
+  return terms;
+}
+inline constexpr std::array<uint64_t, 256> kSymbolTerms = MakeSymbolTerms();
+
+inline uint64_t Slot(int64_t v, uint32_t bit) { return static_cast<uint64_t>(v) << bit; }
+
+// Keeps the compiler from folding `v` into the sum that follows: the stream
+// delta's term must be the last addition, where it waits for nothing else.
+inline void KeepApart(uint64_t& v) {
+#if defined(__GNUC__)
+  asm("" : "+r"(v));
+#else
+  (void)v;
+#endif
+}
+
+}  // namespace audio_packed_detail
+
+// The coefficients from the weights. `fused`: a single channel, whose last
+// delta is the stream's.
+inline void SetPackedWeights(PackedChannel& ch, const int32_t* w, bool fused) {
+  using audio_packed_detail::Slot;
+  const int64_t c1 = 32 * int64_t{w[0] + w[1]};
+  const int64_t c2 = 32 * int64_t{w[2] - w[1]};
+  const int64_t c3 = 32 * int64_t{w[3] - w[2]};
+  const int64_t c4 = -32 * int64_t{w[3]};
+  if (fused) {
+    // The deltas lag by one: the newest is the stream's.
+    ch.coefficients = Slot(c4, 16) + Slot(c3, 32) + Slot(c2, 48);
+    ch.cross_weight = Slot(int64_t{w[0]} + w[1] + w[4], 53);
+  } else {
+    ch.coefficients = Slot(c4, 0) + Slot(c3, 16) + Slot(c2, 32) + Slot(c1, 48);
+    ch.cross_weight = Slot(w[4], 53);
+  }
+}
+
+// Takes the predictor into `ch`, the deltas before the stretch into `log`
+// and the sums into `sums`. False, and nothing taken, for a record that
+// decoding never reaches (a weight or delta out of its range, a sum that
+// could outgrow its lane), on which the bounds that the multiply and the
+// lanes rely on would not hold.
+inline bool LoadPacked(PackedChannel& ch, AudioChannelLog& log, PeriodSums& sums,
+                       const AudioPredictor& p, bool fused) {
+  using audio_packed_detail::Slot;
+  for (int32_t w : p.weights) {
+    if (w < -17 || w > 16) return false;
+  }
+  // The sums grow by at most 1279 a byte until the period ends.
+  const uint32_t room = (32 - p.sample_count % 32) * 1279;
+  for (uint32_t sum : p.error_sums) {
+    if (sum > kPeriodSumsLimit - room) return false;
+  }
+  // Newest first: the last delta, then h0, and each older one the newer
+  // less the next history term.
+  int32_t d[5];
+  d[0] = p.prev_delta;
+  d[1] = p.history[0];
+  d[2] = d[1] - p.history[1];
+  d[3] = d[2] - p.history[2];
+  d[4] = d[3] - p.history[3];
+  for (int32_t v : d) {
+    if (v < -128 || v > 127) return false;
+  }
+  for (uint32_t i = 0; i < kLogLead; ++i) log.deltas[kLogLead - 1 - i] = static_cast<int16_t>(d[i]);
+  ClearPeriodSums(sums);
+  for (uint32_t k = 0; k < 11; ++k) sums.lanes[k] = static_cast<uint16_t>(p.error_sums[k]);
+  const int32_t* own = fused ? d + 1 : d;
+  ch.deltas = Slot(own[0], 0) + Slot(own[1], 16) + Slot(own[2], 32) + Slot(own[3], 48);
+  SetPackedWeights(ch, p.weights, fused);
+  ch.prev = static_cast<uint32_t>(p.prev_byte);
+  return true;
+}
+
+// The byte for `symbol` (0-255) on this channel, logged as byte `j` of the
+// stretch; `cross` is the stream's last delta and becomes this byte's.
+template <bool kFused>
+inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, uint32_t j, uint32_t symbol,
+                            int64_t& cross) {
+  uint64_t own = ch.deltas * ch.coefficients + audio_packed_detail::kSymbolTerms[symbol];
+  audio_packed_detail::KeepApart(own);
+  const int64_t delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
+  log.symbols[j] = static_cast<uint8_t>(symbol);
+  log.deltas[kLogLead + j] = static_cast<int16_t>(delta);
+  ch.deltas = (ch.deltas << 16) + static_cast<uint64_t>(kFused ? cross : delta);
+  ch.prev += static_cast<uint32_t>(delta);
+  cross = delta;
+  return static_cast<uint8_t>(ch.prev);
+}
+
+// Moves the log on past a stretch of `n` bytes: its last five deltas become
+// the ones before the next.
+inline void StartNextStretch(AudioChannelLog& log, uint32_t n) {
+  std::memmove(log.deltas, log.deltas + n, kLogLead * sizeof log.deltas[0]);
+}
+
+// The adaptation at the end of a period, from the period's sums: the weight
+// step of `p`, the new coefficients, the sums cleared.
+inline void FinishPackedPeriod(PackedChannel& ch, AudioPredictor& p, PeriodSums& sums, bool fused) {
+  StepWeight(p.weights, SmallestSum(sums));
+  ClearPeriodSums(sums);
+  SetPackedWeights(ch, p.weights, fused);
+}
+
+// Puts the state back into the predictor: `log` holds the current stretch of
+// `n` bytes, `sums` the sums of the period so far (this stretch included),
+// and the channel has decoded `decoded` bytes in all.
+inline void StorePacked(const PackedChannel& ch, const AudioChannelLog& log, uint32_t n,
+                        const PeriodSums& sums, AudioPredictor& p, uint32_t decoded) {
+  const int16_t* d = log.deltas + n;  // the five newest, oldest first
+  p.prev_delta = d[4];
+  p.history[0] = d[3];
+  p.history[1] = d[3] - d[2];
+  p.history[2] = d[2] - d[1];
+  p.history[3] = d[1] - d[0];
+  for (uint32_t k = 0; k < 11; ++k) p.error_sums[k] = sums.lanes[k];
+  p.sample_count += decoded;
+  p.prev_byte = static_cast<int32_t>(ch.prev & 0xFF);
+}

@@ -1,0 +1,197 @@
+// The predictor of the rounds against the plain one: the same bytes, and
+// the same predictor records whenever its state is stored back, over random
+// and adversarial symbol streams on one to four channels, with the error
+// sums taken each way the processor allows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "archive/audio_error_sums.h"
+#include "archive/audio_packed.h"
+#include "archive/audio_predictor.h"
+#include "archive/code_tables.h"
+
+namespace {
+
+// Decodes `symbols` (channels in turn) with DecodeAudioByte on the global
+// predictors and with PackedChannel on copies, the error sums taken by
+// `path` at each period's end, and the state stored back and loaded again
+// every `split` bytes; every byte and every stored record must agree.
+void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, size_t split,
+                       ErrorSumsPath path = ErrorSumsPath::kScalar) {
+  ResetAudioPredictors();
+  decoder_tables.channel_count = channels;
+  decoder_tables.current_channel = 0;
+  const bool fused = channels == 1;
+  AudioPredictor records[4] = {};
+  PackedChannel packed[4];
+  AudioChannelLog logs[4];
+  PeriodSums sums[4];
+  uint32_t stretch[4] = {};  // bytes logged since the sums were last taken
+  int16_t stream_deltas[4][kLogBytes];  // the stream's last delta before each
+  uint32_t decoded[4] = {};
+  int64_t cross = 0;
+  auto load = [&] {
+    for (uint32_t c = 0; c < channels; ++c) {
+      ASSERT_TRUE(LoadPacked(packed[c], logs[c], sums[c], records[c], fused));
+      stretch[c] = 0;
+      decoded[c] = 0;
+    }
+  };
+  auto store_and_compare = [&](size_t at) {
+    for (uint32_t c = 0; c < channels; ++c) {
+      AddErrorSumsBy(path, logs[c], stream_deltas[c], stretch[c], sums[c]);
+      StorePacked(packed[c], logs[c], stretch[c], sums[c], records[c], decoded[c]);
+      ASSERT_EQ(std::memcmp(&records[c], &audio_predictors[c], sizeof records[c]), 0)
+          << "channel " << c << " after byte " << at;
+    }
+    ASSERT_EQ(cross, cross_delta) << "after byte " << at;
+  };
+  load();
+  for (size_t i = 0; i < symbols.size(); ++i) {
+    uint32_t c = static_cast<uint32_t>(i % channels);
+    decoder_tables.current_channel = c;
+    uint8_t expected = DecodeAudioByte(symbols[i]);
+    stream_deltas[c][stretch[c]] = static_cast<int16_t>(cross);
+    uint8_t byte = fused ? DecodePacked<true>(packed[c], logs[c], stretch[c], symbols[i], cross)
+                         : DecodePacked<false>(packed[c], logs[c], stretch[c], symbols[i], cross);
+    ASSERT_EQ(byte, expected) << "byte " << i << ", channel " << c;
+    ++stretch[c];
+    if ((records[c].sample_count + ++decoded[c]) % 32 == 0) {
+      AddErrorSumsBy(path, logs[c], stream_deltas[c], stretch[c], sums[c]);
+      FinishPackedPeriod(packed[c], records[c], sums[c], fused);
+      StartNextStretch(logs[c], stretch[c]);
+      stretch[c] = 0;
+    }
+    if ((i + 1) % split == 0) {
+      store_and_compare(i);
+      load();
+    }
+  }
+  store_and_compare(symbols.size());
+}
+
+std::vector<uint32_t> Random(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint32_t> s(n);
+  for (uint32_t& v : s) v = rng() & 0xFF;
+  return s;
+}
+
+// Small errors around 0, as from a predictor that tracks a smooth signal.
+std::vector<uint32_t> Small(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint32_t> s(n);
+  for (uint32_t& v : s) v = (rng() % 7 + 253) & 0xFF;
+  return s;
+}
+
+std::vector<uint32_t> Repeat(size_t n, std::vector<uint32_t> pattern) {
+  std::vector<uint32_t> s(n);
+  for (size_t i = 0; i < n; ++i) s[i] = pattern[i % pattern.size()];
+  return s;
+}
+
+TEST(AudioPacked, GiveThePlainBytesAndStateOnOneToFourChannels) {
+  for (uint32_t channels = 1; channels <= 4; ++channels) {
+    SCOPED_TRACE("channels " + std::to_string(channels));
+    ExpectSameAsPlain(channels, Random(4000, channels), 4000);
+    ExpectSameAsPlain(channels, Small(4000, 10 + channels), 4000);
+  }
+}
+
+TEST(AudioPacked, HoldUnderTheLargestErrorsAndWeightsAtTheirBounds) {
+  for (uint32_t channels = 1; channels <= 4; ++channels) {
+    SCOPED_TRACE("channels " + std::to_string(channels));
+    // -128 on every byte: the largest error term, sums near their maximum.
+    ExpectSameAsPlain(channels, Repeat(3000, {128}), 3000);
+    // The extremes in turn: deltas swing across their whole range.
+    ExpectSameAsPlain(channels, Repeat(3000, {127, 128}), 3000);
+    ExpectSameAsPlain(channels, Repeat(3000, {127, 127, 128, 128, 0}), 3000);
+    // Swings that keep one adaptation direction until the weights stop at
+    // -17 and 16, then zeros, where S0 wins the ties.
+    std::vector<uint32_t> s = Repeat(6000, {1, 1, 255, 255});
+    std::vector<uint32_t> zeros(500, 0);
+    s.insert(s.end(), zeros.begin(), zeros.end());
+    ExpectSameAsPlain(channels, s, s.size());
+  }
+}
+
+TEST(AudioPacked, StoreAndLoadAnywhereInAPeriod) {
+  for (uint32_t channels = 1; channels <= 4; ++channels) {
+    SCOPED_TRACE("channels " + std::to_string(channels));
+    for (size_t split : {1, 7, 31, 33, 64}) {
+      SCOPED_TRACE("split " + std::to_string(split));
+      ExpectSameAsPlain(channels, Random(700, 40 + static_cast<uint32_t>(split)), split);
+    }
+  }
+}
+
+TEST(AudioPacked, EveryWayOfTakingTheSumsGivesThePlainRecords) {
+  for (ErrorSumsPath path : {ErrorSumsPath::kScalar, ErrorSumsPath::kSse2, ErrorSumsPath::kAvx2}) {
+    if (!ErrorSumsPathAvailable(path)) continue;
+    SCOPED_TRACE("path " + std::to_string(static_cast<int>(path)));
+    for (uint32_t channels = 1; channels <= 4; ++channels) {
+      SCOPED_TRACE("channels " + std::to_string(channels));
+      ExpectSameAsPlain(channels, Random(3000, 70 + channels), 3000, path);
+      ExpectSameAsPlain(channels, Repeat(2000, {128}), 2000, path);
+      // Stretches of every length from 1 to 32, lanes cut anywhere.
+      for (size_t split : {1, 5, 9, 15, 17, 23, 31}) {
+        ExpectSameAsPlain(channels, Small(600, 90 + static_cast<uint32_t>(split)), split, path);
+      }
+    }
+  }
+}
+
+TEST(AudioPacked, RefuseARecordThatDecodingNeverReaches) {
+  AudioPredictor p{};
+  PackedChannel packed;
+  AudioChannelLog log;
+  PeriodSums sums;
+  EXPECT_TRUE(LoadPacked(packed, log, sums, p, false));
+  // Weights at their bounds are fine; beyond them the multiply's bounds fail.
+  p.weights[2] = -17;
+  p.weights[4] = 16;
+  EXPECT_TRUE(LoadPacked(packed, log, sums, p, true));
+  p.weights[4] = 17;
+  EXPECT_FALSE(LoadPacked(packed, log, sums, p, false));
+  p.weights[4] = 0;
+  // A history whose oldest delta lies outside -128 to 127.
+  p.history[0] = -128;
+  p.history[3] = 1;
+  EXPECT_FALSE(LoadPacked(packed, log, sums, p, false));
+  p.history[3] = 0;
+  EXPECT_TRUE(LoadPacked(packed, log, sums, p, false));
+  // A sum that the rest of its period could carry past 16 bits: 31 bytes to
+  // go after the first.
+  p.sample_count = 1;
+  p.error_sums[7] = 1279;
+  EXPECT_TRUE(LoadPacked(packed, log, sums, p, false));
+  p.error_sums[7] = 1280;
+  EXPECT_FALSE(LoadPacked(packed, log, sums, p, false));
+}
+
+// The smallest sum each way against a plain search, on sums with many ties.
+TEST(AudioPacked, TheSmallestSumIsTheFirstOfTheSmallest) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 20000; ++round) {
+    PeriodSums sums;
+    ClearPeriodSums(sums);
+    const uint32_t spread = round % 3 == 0 ? 3 : round % 3 == 1 ? 40 : kPeriodSumsLimit + 1;
+    for (uint32_t k = 0; k < 11; ++k) sums.lanes[k] = static_cast<uint16_t>(rng() % spread);
+    uint32_t expected = 0;
+    for (uint32_t k = 1; k < 11; ++k) {
+      if (sums.lanes[k] < sums.lanes[expected]) expected = k;
+    }
+    for (ErrorSumsPath path : {ErrorSumsPath::kScalar, ErrorSumsPath::kSse2, ErrorSumsPath::kAvx2}) {
+      if (!ErrorSumsPathAvailable(path)) continue;
+      ASSERT_EQ(SmallestSumBy(path, sums), expected) << "path " << static_cast<int>(path);
+    }
+  }
+}
+
+}  // namespace
