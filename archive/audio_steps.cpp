@@ -59,6 +59,7 @@ void UpdatePairs() {
 struct RoundLimits {
   const uint8_t* out_last;
   const uint8_t* next_limit;
+  const uint8_t* next_limit_two;  // the same for two rounds
 };
 
 // Rounds of kChannels bytes (two with a single channel) from channel 0,
@@ -121,6 +122,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   int64_t cross = stream_delta;
   const uint8_t* const out_last = limits.out_last;
   const uint8_t* const next_limit = limits.next_limit;
+  const uint8_t* const next_limit_two = limits.next_limit_two;
   uint32_t stopped = kChannels;
   uint32_t j = 0;    // rounds of the current stretch, whose bytes start at o
   uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
@@ -159,11 +161,14 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   auto fast_entry = [&](uint32_t c) {
     return uint32_t{decoder_tables.audio_tables[c].fast[bits >> (64 - kFastBits)]};
   };
-  // Steps s and s + 1; false on symbol 256.
-  auto pair = [&]<uint32_t s>(std::integral_constant<uint32_t, s> step) {
+  // Steps s and s + 1; false on symbol 256. Without kTopUp the register is
+  // topped up only if the two codes need a look-up each.
+  auto pair = [&]<uint32_t s, bool kTopUp = true>(std::integral_constant<uint32_t, s> step,
+                                                   std::bool_constant<kTopUp> = {}) {
     uint32_t entry = audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
-    top_up();
+    if constexpr (kTopUp) top_up();
     if (entry == 0) [[unlikely]] {
+      if constexpr (!kTopUp) top_up();
       constexpr std::integral_constant<uint32_t, s + 1> second;
       return single(step, fast_entry(s % kChannels)) &&
              single(second, fast_entry((s + 1) % kChannels));
@@ -183,7 +188,20 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     const uint32_t room = o <= out_last ? static_cast<uint32_t>((out_last - o) / kRound) + 1 : 0;
     const uint32_t last_round = std::min(n, room);
     j = 0;
-    while (j < last_round && next < next_limit) {
+    if constexpr (kChannels <= 2) {
+      // Two rounds of one pair each with one top-up: it leaves at least 56
+      // bits, the first pair takes at most 11 (or 30 when it takes two
+      // look-ups, after which the second still has 26), and a pair that
+      // takes two look-ups tops up first.
+      constexpr std::integral_constant<uint32_t, 0> first;
+      while (j + 2 <= last_round && next < next_limit_two) {
+        if (!pair(first)) break;
+        ++j;
+        if (!pair(first, std::false_type{})) break;
+        ++j;
+      }
+    }
+    while (stopped == kChannels && j < last_round && next < next_limit) {
       bool whole;
       if constexpr (kChannels == 3) {
         whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
@@ -264,6 +282,8 @@ void AudioSteps() {
   RoundLimits limits;
   int64_t next_end = (in_end - int64_t{round - 1} * kMaxCodeLength) / 8;
   limits.next_limit = r.buffer + std::max<int64_t>(next_end, 0);
+  int64_t next_end_two = (in_end - int64_t{2 * round - 1} * kMaxCodeLength) / 8;
+  limits.next_limit_two = r.buffer + std::max<int64_t>(next_end_two, 0);
   bool rounds_fit = true;
   for (;;) {
     int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), kWindowBytes) - round;
