@@ -106,7 +106,10 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
                        audio_predictors[c], kFused) &&
             ...);
   }(Channels{});
-  if (!fit) return kNoRounds;
+  // With a single channel a period must not end inside a round; the caller
+  // starts rounds on an even count (a stretch of no rounds would go on
+  // forever).
+  if (!fit || (kFused && audio_predictors[0].sample_count % 2 != 0)) return kNoRounds;
   for (uint32_t c = 0; c < kChannels; ++c) {
     phase[c] = audio_predictors[c].sample_count % 32;
     decoded[c] = 0;
