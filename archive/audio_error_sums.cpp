@@ -179,30 +179,24 @@ QUARB_AVX2_TARGET uint32_t Sse41Smallest(const PeriodSums& sums) {
 
 #endif  // QUARB_ERROR_SUMS_X86
 
-using SumsFunction = void (*)(const AudioChannelLog&, const int16_t*, uint32_t, PeriodSums&);
-using SmallestFunction = uint32_t (*)(const PeriodSums&);
+// The two functions of each path.
+struct PathFunctions {
+  void (*sums)(const AudioChannelLog&, const int16_t*, uint32_t, PeriodSums&);
+  uint32_t (*smallest)(const PeriodSums&);
+};
 
-SumsFunction Function(ErrorSumsPath path) {
+PathFunctions Functions(ErrorSumsPath path) {
 #ifdef QUARB_ERROR_SUMS_X86
-  if (path == ErrorSumsPath::kAvx2) return Avx2Sums;
-  if (path == ErrorSumsPath::kSse2) return Sse2Sums;
+  if (path == ErrorSumsPath::kAvx2) return {Avx2Sums, Sse41Smallest};
+  if (path == ErrorSumsPath::kSse2) return {Sse2Sums, Sse2Smallest};
 #endif
   (void)path;
-  return ScalarSums;
+  return {ScalarSums, ScalarSmallest};
 }
 
-SmallestFunction Smallest(ErrorSumsPath path) {
+ErrorSumsPath FastestPath() {
 #ifdef QUARB_ERROR_SUMS_X86
-  if (path == ErrorSumsPath::kAvx2) return Sse41Smallest;
-  if (path == ErrorSumsPath::kSse2) return Sse2Smallest;
-#endif
-  (void)path;
-  return ScalarSmallest;
-}
-
-ErrorSumsPath Fastest() {
-#ifdef QUARB_ERROR_SUMS_X86
-  // This runs before main, perhaps before the runtime has looked at the processor.
+  // This may run before main, perhaps before the runtime has looked at the processor.
   __builtin_cpu_init();
 #endif
   if (ErrorSumsPathAvailable(ErrorSumsPath::kAvx2)) return ErrorSumsPath::kAvx2;
@@ -210,9 +204,15 @@ ErrorSumsPath Fastest() {
   return ErrorSumsPath::kScalar;
 }
 
-const ErrorSumsPath fastest = Fastest();
-const SumsFunction fastest_sums = Function(fastest);
-const SmallestFunction fastest_smallest = Smallest(fastest);
+// Chosen on first use, so that no order of start-up can find it unset.
+const PathFunctions& Fastest() {
+  static const PathFunctions fastest = Functions(FastestPath());
+  return fastest;
+}
+
+PathFunctions Usable(ErrorSumsPath path) {
+  return Functions(ErrorSumsPathAvailable(path) ? path : ErrorSumsPath::kScalar);
+}
 
 }  // namespace
 
@@ -233,16 +233,16 @@ bool ErrorSumsPathAvailable(ErrorSumsPath path) {
 
 void AddErrorSumsBy(ErrorSumsPath path, const AudioChannelLog& log, const int16_t* cross, uint32_t n,
                     PeriodSums& sums) {
-  Function(ErrorSumsPathAvailable(path) ? path : ErrorSumsPath::kScalar)(log, cross, n, sums);
+  Usable(path).sums(log, cross, n, sums);
 }
 
 uint32_t SmallestSumBy(ErrorSumsPath path, const PeriodSums& sums) {
-  return Smallest(ErrorSumsPathAvailable(path) ? path : ErrorSumsPath::kScalar)(sums);
+  return Usable(path).smallest(sums);
 }
 
 void AddErrorSums(const AudioChannelLog& log, const int16_t* cross, uint32_t n, PeriodSums& sums) {
-  fastest_sums(log, cross, n, sums);
+  Fastest().sums(log, cross, n, sums);
 }
 
-uint32_t SmallestSum(const PeriodSums& sums) { return fastest_smallest(sums); }
+uint32_t SmallestSum(const PeriodSums& sums) { return Fastest().smallest(sums); }
 
