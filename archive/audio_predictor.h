@@ -36,11 +36,16 @@ void AdaptWeights(AudioPredictor& p);
 // none for S0; otherwise w[(best - 1) / 2] one down (odd best, not below
 // -17) or one up (even best, not above 16).
 inline void StepWeight(int32_t* weights, uint32_t best) {
-  uint32_t j = best == 0 ? 0 : (best - 1) / 2;
-  int32_t w = weights[j];
-  int32_t down = w >= -16 ? -1 : 0;
-  int32_t up = w < 16 ? 1 : 0;
-  weights[j] = w + (best == 0 ? 0 : (best & 1) ? down : up);
+  // Without branches: which sum wins is as good as random, and a
+  // mispredicted branch costs more than the arithmetic.
+  const uint32_t moves = best != 0 ? 1 : 0;
+  const uint32_t j = (best + 1) / 2 - moves;
+  const int32_t w = weights[j];
+  const int32_t down = w >= -16 ? -1 : 0;
+  const int32_t up = w < 16 ? 1 : 0;
+  const int32_t odd = -static_cast<int32_t>(best & 1);
+  const int32_t step = (down & odd) | (up & ~odd);
+  weights[j] = w + (step & -static_cast<int32_t>(moves));
 }
 
 // DecodeAudioByte's body, inlined into the decoder's loop.
