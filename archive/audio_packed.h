@@ -17,8 +17,9 @@
 //   added last with a multiply of its own; an arithmetic shift by 56 gives
 //   the delta.
 // - The eleven error sums are not kept byte by byte. Each channel logs its
-//   bytes' symbols, deltas and stream deltas, and the sums of a stretch of
-//   up to 32 bytes are taken with vector instructions when the stretch ends
+//   bytes' symbols and deltas (the stream's delta before a byte is the
+//   neighbouring channel's, in its log), and the sums of a stretch of up
+//   to 32 bytes are taken with vector instructions when the stretch ends
 //   (audio_error_sums.h): at the end of a 32-byte period, before the weights
 //   move, or when the rounds stop.
 #pragma once
