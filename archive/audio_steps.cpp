@@ -225,8 +225,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     // channel), and one more below a channel that stopped a round.
     uint32_t count[kChannels];
     for (uint32_t c = 0; c < kChannels; ++c) {
-      count[c] = kFused ? 2 * j + cut : j + (c < stopped ? 1 : 0);
-      if (!kFused && stopped == kChannels) count[c] = j;
+      count[c] = kFused ? 2 * j + cut : j + (stopped < kChannels && c < stopped ? 1 : 0);
       AddErrorSums(logs[c], StreamDeltas(logs, kChannels, c), count[c], sums[c]);
     }
     // The periods that end here adapt: at the end of the stretch, or, in a
