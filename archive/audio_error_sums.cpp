@@ -137,34 +137,70 @@ QUARB_AVX2_TARGET inline __m128i Fold256(__m256i x) {
   return _mm_add_epi16(_mm256_castsi256_si128(x), _mm256_extracti128_si256(x, 1));
 }
 
-QUARB_AVX2_TARGET void Avx2Sums(const AudioChannelLog& log, const int16_t* cross, uint32_t n,
-                                PeriodSums& sums) {
-  if (n == 0) return;
-  const uint32_t vectors = (n + 15) / 16;
+QUARB_AVX2_TARGET inline __m256i AddPairs256(__m256i x, __m256i y) {
+  return _mm256_add_epi16(_mm256_unpacklo_epi16(x, y), _mm256_unpackhi_epi16(x, y));
+}
+QUARB_AVX2_TARGET inline __m256i AddQuads256(__m256i x, __m256i y) {
+  return _mm256_add_epi16(_mm256_unpacklo_epi32(x, y), _mm256_unpackhi_epi32(x, y));
+}
+
+// AddAcross on both 128-bit halves at once: lane k of each half of the
+// result is the sum of that half's lanes of a[k].
+QUARB_AVX2_TARGET inline __m256i AddAcross256(const __m256i* a) {
+  __m256i ab = AddPairs256(a[0], a[1]), cd = AddPairs256(a[2], a[3]);
+  __m256i ef = AddPairs256(a[4], a[5]), gh = AddPairs256(a[6], a[7]);
+  __m256i abcd = AddQuads256(ab, cd), efgh = AddQuads256(ef, gh);
+  return _mm256_add_epi16(_mm256_unpacklo_epi64(abcd, efgh), _mm256_unpackhi_epi64(abcd, efgh));
+}
+
+// kFull: a whole period of 32 bytes, with no lanes to leave out.
+template <bool kFull>
+QUARB_AVX2_TARGET inline void Avx2SumsOf(const AudioChannelLog& log, const int16_t* cross, uint32_t n,
+                                         PeriodSums& sums) {
+  const uint32_t vectors = kFull ? 2 : (n + 15) / 16;
   const __m256i lane_index =
       _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   __m256i used[2], e[2], terms[2][5];
   __m256i s0 = _mm256_setzero_si256();
+  // Lanes past the stretch count as zeros.
+#define QUARB_KEEP(x, v) (kFull ? (x) : _mm256_and_si256((x), used[v]))
   for (uint32_t v = 0; v < vectors; ++v) {
-    used[v] = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(n - 16 * v)), lane_index);
+    if constexpr (!kFull) {
+      used[v] = _mm256_cmpgt_epi16(_mm256_set1_epi16(static_cast<int16_t>(n - 16 * v)), lane_index);
+    }
     const __m128i symbols = _mm_loadu_si128(reinterpret_cast<const __m128i*>(log.symbols + 16 * v));
-    e[v] = _mm256_and_si256(_mm256_slli_epi16(_mm256_cvtepi8_epi16(symbols), 3), used[v]);
+    e[v] = QUARB_KEEP(_mm256_slli_epi16(_mm256_cvtepi8_epi16(symbols), 3), v);
     s0 = _mm256_add_epi16(s0, _mm256_abs_epi16(e[v]));
     QUARB_ERROR_TERMS(log, cross, 16 * v, Load256, Sub256, terms[v]);
   }
-  __m128i acc[11];
-  acc[0] = Fold256(s0);
+  // The accumulators in lanes, their halves folded after the lanes are
+  // added across: eleven, and five of zeros.
+  __m256i acc[16];
+  acc[0] = s0;
   for (uint32_t k = 0; k < 5; ++k) {
     __m256i minus = _mm256_setzero_si256(), plus = _mm256_setzero_si256();
     for (uint32_t v = 0; v < vectors; ++v) {
-      const __m256i t = _mm256_and_si256(terms[v][k], used[v]);
+      const __m256i t = QUARB_KEEP(terms[v][k], v);
       minus = _mm256_add_epi16(minus, _mm256_abs_epi16(_mm256_sub_epi16(e[v], t)));
       plus = _mm256_add_epi16(plus, _mm256_abs_epi16(_mm256_add_epi16(e[v], t)));
     }
-    acc[2 * k + 1] = Fold256(minus);
-    acc[2 * k + 2] = Fold256(plus);
+    acc[2 * k + 1] = minus;
+    acc[2 * k + 2] = plus;
   }
-  AddLanes(acc, sums);
+#undef QUARB_KEEP
+  for (uint32_t k = 11; k < 16; ++k) acc[k] = _mm256_setzero_si256();
+  __m128i* lanes = reinterpret_cast<__m128i*>(sums.lanes);
+  _mm_store_si128(lanes, _mm_add_epi16(_mm_load_si128(lanes), Fold256(AddAcross256(acc))));
+  _mm_store_si128(lanes + 1, _mm_add_epi16(_mm_load_si128(lanes + 1), Fold256(AddAcross256(acc + 8))));
+}
+
+QUARB_AVX2_TARGET void Avx2Sums(const AudioChannelLog& log, const int16_t* cross, uint32_t n,
+                                PeriodSums& sums) {
+  if (n == kLogBytes) {
+    Avx2SumsOf<true>(log, cross, n, sums);
+  } else if (n != 0) {
+    Avx2SumsOf<false>(log, cross, n, sums);
+  }
 }
 
 // The first lane of the smallest value of each half, and the halves

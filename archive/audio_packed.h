@@ -11,7 +11,7 @@
 //   the deltas sit in 16-bit slots of one integer (newest lowest), the
 //   coefficients x 32 in the opposite order, and the slot at bit 48 of the
 //   product holds S x 32, floor(S / 8) landing in the top byte. The slots
-//   below it add at most 2^51 in magnitude, which a bias of 2^51 turns into
+//   below it add at most 2^51 in magnitude, which a bias of 2^52 turns into
 //   a carry that never reaches bit 53. The symbol is taken off the top byte
 //   and the stream's delta, the one term on the path from byte to byte, is
 //   added last with a multiply of its own; an arithmetic shift by 56 gives
@@ -25,6 +25,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -43,12 +44,18 @@ struct PackedChannel {
 
 namespace audio_packed_detail {
 
-inline constexpr uint64_t kBias = uint64_t{1} << 51;
+// The carry the slots below the sum may add lies within +-2^51 (and a pair
+// term's low bits take off less than 2^48 more): a bias of 2^52 keeps the
+// whole of it within [0, 2^53), below the sum's lowest bit.
+inline constexpr uint64_t kBias = uint64_t{1} << 52;
 
-// The bias less the symbol in the top byte, for each symbol.
+// What a byte's sum takes off for its symbol: the symbol in the top byte,
+// less the bias. Only bits 52 to 63 are set.
+constexpr uint64_t SymbolTerm(uint64_t symbol) { return (symbol << 56) - kBias; }
+
 constexpr std::array<uint64_t, 256> MakeSymbolTerms() {
   std::array<uint64_t, 256> terms{};
-  for (uint64_t s = 0; s < 256; ++s) terms[s] = kBias - (s << 56);
+  for (uint64_t s = 0; s < 256; ++s) terms[s] = SymbolTerm(s);
   return terms;
 }
 inline constexpr std::array<uint64_t, 256> kSymbolTerms = MakeSymbolTerms();
@@ -122,12 +129,27 @@ inline bool LoadPacked(PackedChannel& ch, AudioChannelLog& log, PeriodSums& sums
   return true;
 }
 
+// A pair table's entry for symbols s0 then s1 whose codes take `length`
+// bits together: the length in bits 0-5 (so that the entry serves as a
+// shift count as it is), s0 and s1 in bits 8-15 and 16-23, and the two
+// symbol terms: s0's as it is, in bits 52-63, and s1's shifted down by 16,
+// in bits 36-47. The entry is s0's term, with low bits that the bias
+// covers; rotated left by 16 it is s1's, in the same way (PairSecondTerm).
+inline uint64_t PackedPairEntry(uint32_t s0, uint32_t s1, uint32_t length) {
+  using audio_packed_detail::SymbolTerm;
+  return SymbolTerm(s0) | SymbolTerm(s1) >> 16 | uint64_t{s1} << 16 | uint64_t{s0} << 8 | length;
+}
+inline uint64_t PairSecondTerm(uint64_t entry) { return entry << 16 | entry >> 48; }
+inline uint32_t PairFirstSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 8) & 0xFF; }
+inline uint32_t PairSecondSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 16) & 0xFF; }
+
 // The byte for `symbol` (0-255) on this channel, logged as byte `j` of the
-// stretch; `cross` is the stream's last delta and becomes this byte's.
+// stretch; `term` is the symbol's term (kSymbolTerms, or one of a pair
+// entry's); `cross` is the stream's last delta and becomes this byte's.
 template <bool kFused>
-inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, uint32_t j, uint32_t symbol,
-                            int64_t& cross) {
-  uint64_t own = ch.deltas * ch.coefficients + audio_packed_detail::kSymbolTerms[symbol];
+inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint32_t symbol,
+                            uint64_t term, int64_t& cross) {
+  uint64_t own = ch.deltas * ch.coefficients - term;
   audio_packed_detail::KeepApart(own);
   const int64_t delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
   log.symbols[j] = static_cast<uint8_t>(symbol);

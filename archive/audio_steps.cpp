@@ -30,7 +30,7 @@ namespace {
 // and 1 (0 and 0 with a single channel), and 2 and 3. Built when rounds
 // first need them after a table block.
 struct AudioPairs {
-  uint32_t table[2][1u << kPairBits];
+  uint64_t table[2][1u << kPairBits];  // PackedPairEntry's entries
   uint32_t generation;
   uint32_t channels;
   bool built;
@@ -43,10 +43,10 @@ void UpdatePairs() {
   if (!p.built || p.generation != t.audio_generation || p.channels != t.channel_count) {
     const HuffmanTable* a = t.audio_tables;
     if (t.channel_count == 1) {
-      BuildPairTable(a[0], a[0], 256, p.table[0]);
+      BuildPairEntries(a[0], a[0], 256, p.table[0], PackedPairEntry);
     } else {
-      BuildPairTable(a[0], a[1], 256, p.table[0]);
-      if (t.channel_count == 4) BuildPairTable(a[2], a[3], 256, p.table[1]);
+      BuildPairEntries(a[0], a[1], 256, p.table[0], PackedPairEntry);
+      if (t.channel_count == 4) BuildPairEntries(a[2], a[3], 256, p.table[1], PackedPairEntry);
     }
     p.generation = t.audio_generation;
     p.channels = t.channel_count;
@@ -120,7 +120,9 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   // byte.
   uint64_t bits = in.bits;
   const uint8_t* next = in.next;
-  uint32_t available = in.available;
+  // Only the low six bits count: a pair's whole entry is taken off, and its
+  // length, in its low six bits, never exceeds them.
+  uint64_t available = in.available;
   uint8_t* o = out;
   int64_t cross = stream_delta;
   const uint8_t* const out_last = limits.out_last;
@@ -131,8 +133,8 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
 
   auto top_up = [&] {
-    bits |= LoadBigEndian64(next) >> available;
-    next += (63 - available) >> 3;
+    bits |= LoadBigEndian64(next) >> (available & 63);
+    next += ((63 - available) & 63) >> 3;
     available |= 56;
   };
   auto consume = [&](uint32_t n) {
@@ -140,11 +142,11 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     available -= n;
   };
   // The byte of step s of the round from its symbol.
-  auto byte = [&]<uint32_t s>(std::integral_constant<uint32_t, s>, uint32_t symbol) {
+  auto byte = [&]<uint32_t s>(std::integral_constant<uint32_t, s>, uint32_t symbol, uint64_t term) {
     constexpr uint32_t c = s % kChannels;
     QUARB_COUNT(audio_bytes);
     o[j * kRound + s] = DecodePacked<kFused>(channel(std::integral_constant<uint32_t, c>{}), logs[c],
-                                j * kPerChannel + s / kChannels, symbol, cross);
+                                j * kPerChannel + s / kChannels, symbol, term, cross);
   };
   // Step s on its own, from `entry` (its fast entry, looked up before the
   // top-up); false on symbol 256.
@@ -158,7 +160,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
       cut = s;
       return false;
     }
-    byte(step, symbol);
+    byte(step, symbol, audio_packed_detail::kSymbolTerms[symbol]);
     return true;
   };
   auto fast_entry = [&](uint32_t c) {
@@ -168,7 +170,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   // topped up only if the two codes need a look-up each.
   auto pair = [&]<uint32_t s, bool kTopUp = true>(std::integral_constant<uint32_t, s> step,
                                                    std::bool_constant<kTopUp> = {}) {
-    uint32_t entry = audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
+    const uint64_t entry = audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     if constexpr (kTopUp) top_up();
     if (entry == 0) [[unlikely]] {
       if constexpr (!kTopUp) top_up();
@@ -176,9 +178,10 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
       return single(step, fast_entry(s % kChannels)) &&
              single(second, fast_entry((s + 1) % kChannels));
     }
-    consume(entry & 63);
-    byte(step, (entry >> 16) & 0xFF);
-    byte(std::integral_constant<uint32_t, s + 1>{}, entry >> 24);
+    bits <<= entry & 63;
+    available -= entry;
+    byte(step, PairFirstSymbol(entry), entry);
+    byte(std::integral_constant<uint32_t, s + 1>{}, PairSecondSymbol(entry), PairSecondTerm(entry));
     return true;
   };
 
@@ -255,7 +258,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
 
   in.bits = bits;
   in.next = next;
-  in.available = available;
+  in.available = static_cast<uint32_t>(available & 63);
   out = o;
   stream_delta = static_cast<int32_t>(cross);
   return stopped;

@@ -104,36 +104,9 @@ void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint
 
 void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
                     uint32_t* pairs) {
-  static_assert(kPairBits == kFastBits + 1);
-  // By the first code: a code of la bits covers 2^(kPairBits - la) inputs
-  // in a row (two per fast entry), whose remaining bits x run through all
-  // values; x << la, cut to the first kFastBits bits, is x << (la - 1).
-  // A fast entry of a code that lies within the bits looked at depends only
-  // on those bits; the zeros shifted in below them never decide a code
-  // short enough to be taken. Whether an input finds a pair is as good as
-  // random, so that part goes without branches.
-  for (uint32_t i = 0; i < (1u << kFastBits);) {
-    uint32_t a = first.fast[i];
-    uint32_t la = a & 15;
-    uint32_t sa = a >> kFastSymbolShift;
-    if (a == 0 || sa >= below) {
-      pairs[2 * i] = 0;
-      pairs[2 * i + 1] = 0;
-      ++i;
-      continue;
-    }
-    const uint32_t room = kPairBits - la;
-    const uint32_t base = (sa << 16) + la;
-    uint32_t* out = pairs + 2 * i;
-    for (uint32_t x = 0; x < (1u << room); ++x) {
-      uint32_t b = second.fast[x << (la - 1)];
-      uint32_t lb = b & 15;
-      uint32_t sb = b >> kFastSymbolShift;
-      uint32_t taken = (b != 0) & (sb < below) & (lb <= room);
-      out[x] = (base + (sb << 24) + lb) & (0u - taken);
-    }
-    i += 1u << (room - 1);
-  }
+  BuildPairEntries(first, second, below, pairs, [](uint32_t s0, uint32_t s1, uint32_t length) {
+    return (s1 << 24) | (s0 << 16) | length;
+  });
 }
 
 uint32_t DecodeSymbolSlow(const HuffmanTable& t, uint32_t peek, uint32_t& length) {

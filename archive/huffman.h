@@ -41,6 +41,44 @@ inline constexpr uint32_t kPairBits = 11;
 void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
                     uint32_t* pairs);
 
+// The same look-ups with entries of the caller's form: make(s0, s1,
+// l0 + l1), never 0, where a pair is found, and 0 elsewhere.
+template <typename Entry, typename Make>
+void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
+                      Entry* pairs, Make make) {
+  static_assert(kPairBits == kFastBits + 1);
+  // By the first code: a code of la bits covers 2^(kPairBits - la) inputs
+  // in a row (two per fast entry), whose remaining bits x run through all
+  // values; x << la, cut to the first kFastBits bits, is x << (la - 1).
+  // A fast entry of a code that lies within the bits looked at depends only
+  // on those bits; the zeros shifted in below them never decide a code
+  // short enough to be taken. Whether an input finds a pair is as good as
+  // random, so that part goes without branches.
+  for (uint32_t i = 0; i < (1u << kFastBits);) {
+    const uint32_t a = first.fast[i];
+    const uint32_t la = a & 15;
+    const uint32_t sa = a >> kFastSymbolShift;
+    if (a == 0 || sa >= below) {
+      pairs[2 * i] = 0;
+      pairs[2 * i + 1] = 0;
+      ++i;
+      continue;
+    }
+    const uint32_t room = kPairBits - la;
+    Entry* out = pairs + 2 * i;
+    for (uint32_t x = 0; x < (1u << room); ++x) {
+      const uint32_t b = second.fast[x << (la - 1)];
+      const uint32_t lb = b & 15;
+      const uint32_t sb = b >> kFastSymbolShift;
+      const Entry taken = (b != 0) & (sb < below) & (lb <= room);
+      // Symbols past `below` are cut to eight bits before they reach
+      // `make`; their entries are dropped anyway.
+      out[x] = make(sa & 0xFF, sb & 0xFF, la + lb) & (Entry{0} - taken);
+    }
+    i += 1u << (room - 1);
+  }
+}
+
 // Fast entries of another form: entries[v] for the first kFastBits input
 // bits v is by_symbol[s] + the code's length where a code of at most
 // kFastBits bits for symbol s starts, 0 elsewhere.

@@ -14,6 +14,7 @@
 #include "archive/audio_packed.h"
 #include "archive/audio_predictor.h"
 #include "archive/code_tables.h"
+#include "archive/huffman.h"
 
 namespace {
 
@@ -57,8 +58,17 @@ void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, 
     decoder_tables.current_channel = c;
     uint8_t expected = DecodeAudioByte(symbols[i]);
     stream_deltas[c][stretch[c]] = static_cast<int16_t>(cross);
-    uint8_t byte = fused ? DecodePacked<true>(packed[c], logs[c], stretch[c], symbols[i], cross)
-                         : DecodePacked<false>(packed[c], logs[c], stretch[c], symbols[i], cross);
+    // The terms as the rounds take them: a byte on its own, or the first
+    // or second byte of a pair entry (every length a pair can have), in
+    // alternate blocks.
+    uint64_t term = audio_packed_detail::kSymbolTerms[symbols[i]];
+    if ((i / 1000) % 2 == 0 && i % 2 == 0 && i + 1 < symbols.size()) {
+      term = PackedPairEntry(symbols[i], symbols[i + 1], 2 + (i / 2) % (kPairBits - 1));
+    } else if ((i / 1000) % 2 == 0 && i % 2 == 1) {
+      term = PairSecondTerm(PackedPairEntry(symbols[i - 1], symbols[i], 2 + (i / 2) % (kPairBits - 1)));
+    }
+    uint8_t byte = fused ? DecodePacked<true>(packed[c], logs[c], stretch[c], symbols[i], term, cross)
+                         : DecodePacked<false>(packed[c], logs[c], stretch[c], symbols[i], term, cross);
     ASSERT_EQ(byte, expected) << "byte " << i << ", channel " << c;
     ++stretch[c];
     if ((records[c].sample_count + ++decoded[c]) % 32 == 0) {
