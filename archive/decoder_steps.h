@@ -17,9 +17,6 @@ inline constexpr uint32_t kMainRefillAbove = 8162;
 // A step produces at most 260 bytes; flush before one that starts with less
 // free room than this.
 inline constexpr uint32_t kFlushRoom = 270;
-// Flush, too, once this much waits: bytes copied out soon after they were
-// written are still in the cache.
-inline constexpr uint32_t kFlushEarly = 64 * 1024;
 
 // The last read position (byte) at which a step may start without the
 // loop's checks.

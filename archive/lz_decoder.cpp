@@ -318,7 +318,7 @@ void UnpackFile(uint8_t* window) {
     // Damaged or truncated data: what is left would be decoded from stale
     // bytes, possibly forever (a table block announced over and over).
     if (InputUsedUp()) break;
-    if (((w.write_pos - w.flush_pos) & kWindowMask) >= kFlushEarly) FlushWindow();
+    if (((w.write_pos - w.flush_pos) & kWindowMask) > kWindowBytes - kFlushRoom) FlushWindow();
     if (w.unwritten_tail && w.write_pos >= kWindowBytes - kFlushRoom) ClearUnwrittenTail();
     if (decoder_tables.audio_mode) {
       AudioSteps();
