@@ -68,11 +68,11 @@ bool CSkin::Attach(HWND target) {
   window = target;
   if (SetWindowRgn(window, region, TRUE)) region_given = true;
   previous_proc = reinterpret_cast<WNDPROC>(
-      SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&CSkin::SkinWindowProc)));
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CSkin::SkinWindowProc)));
   if (!SetPropA(window, kSkinProperty, this)) {
     SetWindowRgn(window, nullptr, TRUE);
     if (previous_proc != nullptr) {
-      SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc));
+      SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc));
     }
     RemovePropA(window, kSkinProperty);
     attached = false;
@@ -86,7 +86,7 @@ bool CSkin::Attach(HWND target) {
 bool CSkin::Detach() {
   if (!attached) return true;
   SetWindowRgn(window, nullptr, TRUE);
-  LONG_PTR restored = SetWindowLongA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc));
+  LONG_PTR restored = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_proc));
   RemovePropA(window, kSkinProperty);
   attached = restored == 0;
   InvalidateRect(window, nullptr, TRUE);

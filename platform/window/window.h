@@ -14,9 +14,9 @@
 // word is non-zero.
 //
 // Where the windows appear is up to the host chosen in platform/window/hosts.h.
-// The one deliberate difference from 32-bit Windows: SetWindowLongA and
-// GetWindowLongA carry pointer-sized values (LONG_PTR), so that a window
-// procedure survives the round trip on a 64-bit system.
+// Window procedures and user data are kept with SetWindowLongPtrA and
+// GetWindowLongPtrA, as on 64-bit Windows, where the player is built against
+// the real API with the same source.
 #pragma once
 
 #include "platform/win32_types.h"
@@ -118,13 +118,12 @@ using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 #define CS_HREDRAW 0x0002
 #define CS_OWNDC 0x0020
 
-// SetWindowLongA / GetWindowLongA indices.
-#define GWL_WNDPROC (-4)
+// SetWindowLongPtrA / GetWindowLongPtrA indices. As on 64-bit Windows, the
+// pointer-sized slots have only their GWLP_ names.
+#define GWLP_WNDPROC (-4)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
-#define GWL_USERDATA (-21)
-#define GWLP_WNDPROC GWL_WNDPROC
-#define GWLP_USERDATA GWL_USERDATA
+#define GWLP_USERDATA (-21)
 
 // PeekMessageA options.
 #define PM_NOREMOVE 0x0000
@@ -276,8 +275,8 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 
 // Subclassing and per-window data. A window procedure cannot be set to null.
-LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value);
-LONG_PTR GetWindowLongA(HWND window, int index);
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
 BOOL SetPropA(HWND window, LPCSTR name, HANDLE data);
 HANDLE GetPropA(HWND window, LPCSTR name);
 HANDLE RemovePropA(HWND window, LPCSTR name);

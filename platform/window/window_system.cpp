@@ -371,12 +371,12 @@ LRESULT SendMessageA(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
   return proc(handle, message, wparam, lparam);
 }
 
-LONG_PTR SetWindowLongA(HWND handle, int index, LONG_PTR value) {
+LONG_PTR SetWindowLongPtrA(HWND handle, int index, LONG_PTR value) {
   Window* w = Lookup(handle);
   if (!w) return 0;
   LONG_PTR previous = 0;
   switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
       if (value == 0) return 0;
       previous = reinterpret_cast<LONG_PTR>(w->proc);
       w->proc = reinterpret_cast<WNDPROC>(value);
@@ -389,7 +389,7 @@ LONG_PTR SetWindowLongA(HWND handle, int index, LONG_PTR value) {
       previous = static_cast<LONG_PTR>(w->ex_style);
       w->ex_style = static_cast<DWORD>(value);
       return previous;
-    case GWL_USERDATA:
+    case GWLP_USERDATA:
       previous = w->user_data;
       w->user_data = value;
       return previous;
@@ -398,17 +398,17 @@ LONG_PTR SetWindowLongA(HWND handle, int index, LONG_PTR value) {
   }
 }
 
-LONG_PTR GetWindowLongA(HWND handle, int index) {
+LONG_PTR GetWindowLongPtrA(HWND handle, int index) {
   Window* w = Lookup(handle);
   if (!w) return 0;
   switch (index) {
-    case GWL_WNDPROC:
+    case GWLP_WNDPROC:
       return reinterpret_cast<LONG_PTR>(w->proc);
     case GWL_STYLE:
       return static_cast<LONG_PTR>(w->style | (w->visible ? WS_VISIBLE : 0) | (w->minimized ? WS_MINIMIZE : 0));
     case GWL_EXSTYLE:
       return static_cast<LONG_PTR>(w->ex_style);
-    case GWL_USERDATA:
+    case GWLP_USERDATA:
       return w->user_data;
     default:
       return 0;

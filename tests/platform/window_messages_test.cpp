@@ -38,17 +38,17 @@ TEST_F(WindowTest, SubclassingChainsProceduresAndRestores) {
   HWND w = Shown();
   subclass_calls = 0;
   subclass_previous =
-      reinterpret_cast<WNDPROC>(SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CountingSubclass)));
+      reinterpret_cast<WNDPROC>(SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingSubclass)));
   EXPECT_EQ(subclass_previous, &RecordingProc);
-  EXPECT_EQ(GetWindowLongA(w, GWL_WNDPROC), reinterpret_cast<LONG_PTR>(CountingSubclass));
+  EXPECT_EQ(GetWindowLongPtrA(w, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(CountingSubclass));
 
   SendMessageA(w, WM_USER, 1, 2);
   EXPECT_EQ(subclass_calls, 1);
   EXPECT_EQ(Count(WM_USER), 1);  // passed on to the class procedure
 
   // A null procedure is refused and changes nothing.
-  EXPECT_EQ(SetWindowLongA(w, GWL_WNDPROC, 0), 0);
-  EXPECT_EQ(SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(subclass_previous)),
+  EXPECT_EQ(SetWindowLongPtrA(w, GWLP_WNDPROC, 0), 0);
+  EXPECT_EQ(SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(subclass_previous)),
             reinterpret_cast<LONG_PTR>(CountingSubclass));
   SendMessageA(w, WM_USER, 0, 0);
   EXPECT_EQ(subclass_calls, 1);
@@ -107,7 +107,7 @@ TEST_F(WindowTest, DestroyedWindowFailsEveryCallSafely) {
   EXPECT_FALSE(DestroyWindow(w));
   EXPECT_EQ(SendMessageA(w, WM_USER, 0, 0), 0);
   EXPECT_FALSE(PostMessageA(w, WM_USER, 0, 0));
-  EXPECT_EQ(SetWindowLongA(w, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CountingSubclass)), 0);
+  EXPECT_EQ(SetWindowLongPtrA(w, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingSubclass)), 0);
   EXPECT_FALSE(SetPropA(w, "skin", &w));
   EXPECT_EQ(GetPropA(w, "skin"), nullptr);
   EXPECT_EQ(RemovePropA(w, "skin"), nullptr);
