@@ -16,6 +16,7 @@ PlaylistEntry* current_entry = nullptr;
 int32_t paused = 0;
 int32_t clicked = 0;
 int32_t inactive = 0;
+int32_t line_needs_repaint = 0;
 HCURSOR hand_cursor = nullptr;
 HCURSOR arrow_cursor = nullptr;
 
@@ -36,6 +37,7 @@ void ResetShellState() {
   paused = 0;
   clicked = 0;
   inactive = 0;
+  line_needs_repaint = 0;
   hand_cursor = nullptr;
   arrow_cursor = nullptr;
 }

@@ -24,6 +24,10 @@ extern PlaylistEntry* current_entry;  // entry of the last PlayEntry that succee
 extern int32_t paused;
 extern int32_t clicked;          // a click was dispatched in this pass of the loop
 extern int32_t inactive;         // selects the long window title
+// The skin surface was restored since the track line was last drawn: the next
+// line drawn asks for a repaint, so that it shows even when the repaint that
+// the restore asked for came first (at start-up it may be the first message).
+extern int32_t line_needs_repaint;
 extern HCURSOR hand_cursor;
 extern HCURSOR arrow_cursor;
 

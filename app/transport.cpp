@@ -95,6 +95,10 @@ void DrawTrackLine() {
   char line[256];
   std::snprintf(line, sizeof line, "%02d: %s", current_index + 1, playlist.entries[current_index].title);
   DrawString(TrackLineX(MeasureString(line)), kTrackLineY, line);
+  if (line_needs_repaint) {
+    line_needs_repaint = 0;
+    InvalidateRect(main_window, nullptr, FALSE);
+  }
 }
 
 int32_t TrackLineX(int32_t width) {
@@ -132,6 +136,7 @@ int32_t PlayEntry(PlaylistEntry* entry) {
   std::free(module);
   BitBlt(skin->Surface(), 0, 0, skin->Width(), skin->Height(), background_dc, 0, 0, SRCCOPY);
   InvalidateRect(main_window, nullptr, FALSE);
+  line_needs_repaint = 1;
   return 1;
 }
 

@@ -29,7 +29,8 @@ Hotspot HotspotAt(POINT client_point);
 int32_t PlayTrack(int32_t index);
 int32_t PlayEntry(PlaylistEntry* entry);
 void TogglePause();
-// Draws "%02d: %s" of the current entry centred at y 209 (nothing without one).
+// Draws "%02d: %s" of the current entry centred at y 209 (nothing without one);
+// the first line drawn after a track started also invalidates the window.
 void DrawTrackLine();
 // Where a track line of `width` pixels starts: (400 - width) / 2, truncated
 // toward zero.

@@ -226,6 +226,31 @@ TEST_F(TransportTest, TheTrackLineIsDrawnCentredAndRedrawingChangesNothing) {
   EXPECT_EQ(frame, once);
 }
 
+// Windows may deliver the paint that start-up asked for as the loop's very
+// first message, before any line is drawn; the line must still be seen, and
+// a track change shows its new line the same way.
+TEST_F(TransportTest, ANewLineIsShownEvenWhenThePaintCameBeforeIt) {
+  StartThree();
+  auto presented = [] {
+    const headless::WindowRecord* r = headless::Record(main_window);
+    return Bytes(reinterpret_cast<const uint8_t*>(r->frame.data()),
+                 reinterpret_cast<const uint8_t*>(r->frame.data() + r->frame.size()));
+  };
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  EXPECT_EQ(presented(), SurfaceWithLine(nullptr)) << "painted before the first line";
+  Passes(3);
+  EXPECT_EQ(presented(), SurfaceWithLine("01: Alpha"));
+
+  const int frames = headless::Record(main_window)->frames;
+  Passes(10);
+  EXPECT_EQ(headless::Record(main_window)->frames, frames) << "an unchanged line asks for no repaint";
+
+  ClickHotspot(Hotspot::kNext);
+  Passes(2);
+  EXPECT_EQ(presented(), SurfaceWithLine("02: Beta"));
+}
+
 TEST_F(TransportTest, PlayEntryWipesTheOldLine) {
   StartThree();
   Passes(1);
