@@ -1,6 +1,6 @@
 #include "data/archive_image.h"
 
-#include "platform/resources.h"
+#include "platform/win32.h"
 
 uint8_t* LoadBinaryResource(int id) {
   HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), "BINARY");

@@ -1,7 +1,21 @@
 // The basic Windows types, handles and helpers the player is written against.
-// Sizes follow 32-bit Windows where the player depends on them (LONG, DWORD are
-// 32 bits); pointer-sized types are pointer-sized here.
+// On Windows they are the real ones. Elsewhere: sizes follow Windows where the
+// player depends on them (LONG, DWORD are 32 bits); pointer-sized types are
+// pointer-sized.
 #pragma once
+
+#ifdef _WIN32
+
+// Only what the player uses; keeps names such as min and max free.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#else
 
 #include <cstdint>
 
@@ -85,3 +99,5 @@ using LPPOINT = POINT*;
 
 #define LOWORD(l) (static_cast<WORD>(static_cast<ULONG_PTR>(l) & 0xFFFF))
 #define HIWORD(l) (static_cast<WORD>((static_cast<ULONG_PTR>(l) >> 16) & 0xFFFF))
+
+#endif  // _WIN32

@@ -41,7 +41,7 @@ Counts CheckAll(bool with_compressed) {
   Counts counts;
   for (const auto& item : fs::recursive_directory_iterator(kDir)) {
     if (!item.is_regular_file() || item.path().extension() != ".rar") continue;
-    Bytes image = tools::ReadWholeFile(item.path());
+    Bytes image = tools::ReadWholeFile(item.path().string());
     tools::Listing listing = tools::ListArchive(image.data(), image.size());
     EXPECT_TRUE(listing.is_archive) << item.path();
     for (const tools::ListedEntry& e : listing.entries) {
@@ -77,23 +77,23 @@ TEST(Conformance, EveryCompressedEntryOfVersion20ExtractsWithItsCrc) {
 }
 
 TEST(Conformance, TheRecordingDecodesAlikeInRegularAndMultimediaMode) {
-  Bytes wav = tools::ReadWholeFile(kDir / "expected" / "junrar-BoatModernEnglish.wav");
+  Bytes wav = tools::ReadWholeFile((kDir / "expected" / "junrar-BoatModernEnglish.wav").string());
   ASSERT_EQ(wav.size(), 56464u);
   for (const char* archive : {"junrar-BoatModernEnglish-regular-unpack20.rar",
                               "junrar-BoatModernEnglish-audio-text-unpack20.rar"}) {
     SCOPED_TRACE(archive);
-    Bytes image = tools::ReadWholeFile(kDir / archive);
+    Bytes image = tools::ReadWholeFile((kDir / archive).string());
     EXPECT_EQ(Extract(image, "BoatModernEnglish.wav"), wav);
   }
 }
 
 TEST(Conformance, KnownContentsOfStoredEntries) {
-  Bytes nopsw = tools::ReadWholeFile(kDir / "rarfile-rar202-comment-nopsw.rar");
+  Bytes nopsw = tools::ReadWholeFile((kDir / "rarfile-rar202-comment-nopsw.rar").string());
   EXPECT_EQ(Extract(nopsw, "FILE1.TXT"), Text("file1\r\n"));
   EXPECT_EQ(Extract(nopsw, "file2.txt"), Text("file2\r\n"));
-  Bytes rar15 = tools::ReadWholeFile(kDir / "rarfile-rar15-comment.rar");
+  Bytes rar15 = tools::ReadWholeFile((kDir / "rarfile-rar15-comment.rar").string());
   EXPECT_EQ(Extract(rar15, "FILE2.TXT"), Text("baaaar\r\n"));
-  Bytes boat = tools::ReadWholeFile(kDir / "junrar-BoatModernEnglish-regular-unpack20.rar");
+  Bytes boat = tools::ReadWholeFile((kDir / "junrar-BoatModernEnglish-regular-unpack20.rar").string());
   std::optional<Bytes> license = Extract(boat, "license.txt");
   ASSERT_TRUE(license);
   EXPECT_EQ(std::string(license->begin(), license->end()).substr(0, 21), "UofG Language Modules");
@@ -101,15 +101,15 @@ TEST(Conformance, KnownContentsOfStoredEntries) {
 
 TEST(Conformance, EntriesTheReaderCannotDecodeFailCleanly) {
   // Encrypted without a password, and data of the RAR 1.5 algorithm.
-  Bytes psw = tools::ReadWholeFile(kDir / "rarfile-rar202-comment-psw.rar");
+  Bytes psw = tools::ReadWholeFile((kDir / "rarfile-rar202-comment-psw.rar").string());
   EXPECT_EQ(Extract(psw, "FILE1.TXT"), std::nullopt);
-  Bytes rar15 = tools::ReadWholeFile(kDir / "rarfile-rar15-comment.rar");
+  Bytes rar15 = tools::ReadWholeFile((kDir / "rarfile-rar15-comment.rar").string());
   EXPECT_EQ(Extract(rar15, "FILE1.TXT"), std::nullopt);
-  Bytes dos = tools::ReadWholeFile(kDir / "junrar-BoatModernEnglish-regular-unpack15-dos.rar");
+  Bytes dos = tools::ReadWholeFile((kDir / "junrar-BoatModernEnglish-regular-unpack15-dos.rar").string());
   EXPECT_EQ(Extract(dos, "LICENSE.TXT"), std::nullopt);
   // A file after an old-style sub-block is out of the reader's reach, but the
   // one before it is not.
-  Bytes owner = tools::ReadWholeFile(kDir / "rarfile-rar2-unix-owner.rar");
+  Bytes owner = tools::ReadWholeFile((kDir / "rarfile-rar2-unix-owner.rar").string());
   EXPECT_EQ(Extract(owner, "nothing-here"), std::nullopt);
 }
 

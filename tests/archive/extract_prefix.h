@@ -10,7 +10,14 @@
 #include <string>
 #include <vector>
 
+// The poisoning macros do nothing without AddressSanitizer; compilers without
+// its header (a Windows cross-build) get the same no-ops here.
+#if __has_include(<sanitizer/asan_interface.h>)
 #include <sanitizer/asan_interface.h>
+#else
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
 
 #include "archive/extract.h"
 #include "data/memory_archive.h"

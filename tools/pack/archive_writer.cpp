@@ -1,5 +1,6 @@
 #include "tools/pack/archive_writer.h"
 
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
@@ -105,14 +106,22 @@ void AppendRawBlock(Bytes& out, uint8_t type, uint16_t flags, const Bytes& body,
 }
 
 uint32_t DosTime(int64_t unix_seconds) {
-  std::time_t t = static_cast<std::time_t>(unix_seconds);
-  std::tm tm{};
-  gmtime_r(&t, &tm);
-  int year = tm.tm_year + 1900;
+  // In UTC, by the calendar alone: the same on every system.
+  using namespace std::chrono;
+  const sys_seconds instant{seconds{unix_seconds}};
+  const sys_days day = floor<days>(instant);
+  const year_month_day date_of{day};
+  const hh_mm_ss<seconds> time_of{instant - day};
+  int year = static_cast<int>(date_of.year());
   if (year < 1980) return (1u << 21) | (1u << 16);  // 1980-01-01, the earliest DOS date
   if (year > 2107) year = 2107;
-  uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-  uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+  const unsigned month = static_cast<unsigned>(date_of.month());
+  const unsigned mday = static_cast<unsigned>(date_of.day());
+  const auto hours = static_cast<uint32_t>(time_of.hours().count());
+  const auto minutes = static_cast<uint32_t>(time_of.minutes().count());
+  const auto secs = static_cast<uint32_t>(time_of.seconds().count());
+  uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | mday);
+  uint32_t time = (hours << 11) | (minutes << 5) | (secs / 2);
   return (date << 16) | time;
 }
 

@@ -60,7 +60,8 @@ void AddPath(const std::string& dir, const std::string& arg, const std::string& 
     for (auto it = std::filesystem::recursive_directory_iterator(path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
       if (!it->is_regular_file()) continue;
-      std::string relative = std::filesystem::path(arg) / it->path().lexically_relative(path);
+      // With "/" between the parts on every system.
+      std::string relative = (std::filesystem::path(arg) / it->path().lexically_relative(path)).generic_string();
       found.push_back({it->path().string(), CleanName(relative)});
     }
     if (ec) throw std::runtime_error(path.string() + ": " + ec.message());
