@@ -1,6 +1,5 @@
 // quarb-pack's compression options, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -8,17 +7,14 @@
 #include <string>
 
 #include "tests/pack/sample_data.h"
+#include "tests/tools/tool_runner.h"
 #include "tools/common/file_io.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testing_helpers::ToolResult;
 
 class PackCli : public ::testing::Test {
  protected:
@@ -38,20 +34,7 @@ class PackCli : public ::testing::Test {
   }
   std::vector<uint8_t> Read(const std::string& name) { return tools::ReadWholeFile(dir_ / name); }
 
-  Result Run(const std::string& tool, const std::string& args) {
-    std::string out = dir_ / "stdout", err = dir_ / "stderr";
-    std::string command = "cd '" + dir_.string() + "' && '" + std::string(QUARB_BIN_DIR) + "/" + tool + "' " +
-                          args + " >'" + out + "' 2>'" + err + "'";
-    int raw = std::system(command.c_str());
-    auto text = [&](const std::string& path) {
-      std::vector<uint8_t> b = tools::ReadWholeFile(path);
-      return std::string(b.begin(), b.end());
-    };
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(out), text(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-  }
+  Result Run(const std::string& tool, const std::string& args) { return testing_helpers::RunTool(dir_, tool, args); }
 
   fs::path dir_;
 };

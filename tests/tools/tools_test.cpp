@@ -1,6 +1,5 @@
 // The command-line tools, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,17 +8,14 @@
 #include <fstream>
 #include <string>
 
+#include "tests/tools/tool_runner.h"
 #include "tools/common/file_io.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testing_helpers::ToolResult;
 
 class ToolsTest : public ::testing::Test {
  protected:
@@ -42,16 +38,7 @@ class ToolsTest : public ::testing::Test {
     return std::string(bytes.begin(), bytes.end());
   }
 
-  Result Run(const std::string& tool, const std::string& args) {
-    std::string out = dir_ / "stdout", err = dir_ / "stderr";
-    std::string command = "cd '" + dir_.string() + "' && '" + std::string(QUARB_BIN_DIR) + "/" + tool + "' " +
-                          args + " >'" + out + "' 2>'" + err + "'";
-    int raw = std::system(command.c_str());
-    Result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Read("stdout"), Read("stderr")};
-    fs::remove(out);
-    fs::remove(err);
-    return r;
-  }
+  Result Run(const std::string& tool, const std::string& args) { return testing_helpers::RunTool(dir_, tool, args); }
 
   fs::path dir_;
 };
