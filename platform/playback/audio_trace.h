@@ -3,8 +3,8 @@
 //
 // When the environment variable QUARB_AUDIO_TRACE names a file at BASS_Init,
 // the layer appends one line per event to it, each stamped with the
-// CLOCK_MONOTONIC time in nanoseconds, which other processes can compare
-// with their own clock:
+// CLOCK_MONOTONIC time in nanoseconds (on Windows, QueryPerformanceCounter's
+// time), which other processes can compare with their own clock:
 //   init <ns>             the output opened
 //   play <ns> <handle>    BASS_MusicPlay made a music current
 //   first <ns> <handle>   the mixer rendered that music's first frames

@@ -1,15 +1,15 @@
-// The BASS_* calls over one SDL audio device.
+// The BASS_* calls over one audio output (audio_output.h; which one is chosen
+// in outputs.h).
 //
 // Two locks, always taken in this order:
 // - `api` serialises the calls themselves and guards the handle registry; the
-//   audio thread never takes it, so loading and freeing under it never holds
-//   up mixing. It is recursive only for the test probe's PlaybackOutputLock.
-// - SDL's device lock, held by SDL around every mixing callback, guards what
-//   the callback reads: `running`, `current` and the frame counter. Calls take
-//   it only to swap or change those, never while decoding or releasing a module.
+//   output's thread never takes it, so loading and freeing under it never
+//   holds up mixing. It is recursive only for the test probe's
+//   PlaybackOutputLock.
+// - The output's lock, held around every mixer call, guards what the mixer
+//   reads: `running`, `current` and the frame counter. Calls take it only to
+//   swap or change those, never while decoding or releasing a module.
 #include "platform/playback/bass.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <fstream>
@@ -17,10 +17,10 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/playback/audio_output.h"
 #include "platform/playback/audio_trace.h"
 #include "platform/playback/music.h"
 #include "platform/playback/playback_probe.h"
@@ -28,29 +28,32 @@
 namespace {
 
 constexpr int kChannels = 2;
-// About 23 ms at 44100 Hz. A new song, a pause or a resume is heard at the
-// next buffer the device asks for, so on average half a buffer after the call:
-// with 2048 frames a click on "next" took about 30 ms to be heard, with 1024
-// about 11 ms. Each wake-up of the audio thread has a fixed cost (the thread
-// and libopenmpt start cold), so the smaller buffer costs more CPU: with
-// bench/run-playback-cost, 0.75 % of a core against 0.48 % for 2048 frames
-// and 1.3 % for 512, where libopenmpt alone takes 0.1 %.
-constexpr Uint16 kBufferFrames = 1024;
+// About 23 ms at 44100 Hz. Through SDL, a new song, a pause or a resume is
+// heard at the next buffer the device asks for, so on average half a buffer
+// after the call: with 2048 frames a click on "next" took about 30 ms to be
+// heard, with 1024 about 11 ms. Each wake-up of the audio thread has a fixed
+// cost (the thread and libopenmpt start cold), so the smaller buffer costs
+// more CPU: with bench/run-playback-cost, 0.75 % of a core against 0.48 % for
+// 2048 frames and 1.3 % for 512, where libopenmpt alone takes 0.1 %.
+// (waveOut keeps more than one buffer queued; see waveout_output.cpp.)
+constexpr int kBufferFrames = 1024;
 constexpr DWORD kMinRate = 8000;        // the range libopenmpt renders at
 constexpr DWORD kMaxRate = 192000;
 
 struct PlaybackState {
   std::recursive_mutex api;  // recursive for PlaybackOutputLock, which holds it too
   bool initialised = false;
-  SDL_AudioDeviceID device = 0;
+  std::unique_ptr<AudioOutput> output;  // open while initialised
   int rate = 0;
   int buffer_frames = 0;
 
   // Registry of loaded musics; under `api` only.
   std::unordered_map<HMUSIC, std::unique_ptr<Music>> musics;
   HMUSIC last_handle = 0;
+  // PlaybackOutputLocks held, all by one thread (they hold `api`).
+  int probe_locks = 0;
 
-  // Read by the mixing callback; changed under the device lock.
+  // Read by the mixer; changed under the output's lock.
   bool running = false;
   Music* current = nullptr;
   HMUSIC current_handle = 0;  // for the trace only
@@ -59,22 +62,20 @@ struct PlaybackState {
 
 PlaybackState state;
 
-// Holds the device lock of the open output for its lifetime.
+// Holds the lock of the open output for its lifetime.
 class DeviceLock {
  public:
-  explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) { SDL_LockAudioDevice(device_); }
-  ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
+  explicit DeviceLock(AudioOutput& output) : output_(output) { output_.Lock(); }
+  ~DeviceLock() { output_.Unlock(); }
   DeviceLock(const DeviceLock&) = delete;
   DeviceLock& operator=(const DeviceLock&) = delete;
 
  private:
-  SDL_AudioDeviceID device_;
+  AudioOutput& output_;
 };
 
-// Runs on SDL's audio thread with the device lock held.
-void Mix(void*, Uint8* stream, int bytes) {
-  auto* out = reinterpret_cast<float*>(stream);
-  const size_t frames = static_cast<size_t>(bytes) / (kChannels * sizeof(float));
+// Runs on the output's thread with its lock held.
+void Mix(float* out, size_t frames) {
   const bool playing = state.running && state.current != nullptr;
   const bool fresh = playing && state.current->frames_rendered() == 0 && !state.current->ended();
   if (playing)
@@ -120,7 +121,7 @@ bool ReadFileRange(const char* path, QWORD offset, DWORD length, std::vector<uin
 BOOL SetRunning(bool running) {
   std::lock_guard<std::recursive_mutex> api(state.api);
   if (!state.initialised) return FALSE;
-  DeviceLock lock(state.device);
+  DeviceLock lock(*state.output);
   state.running = running;
   return TRUE;
 }
@@ -131,38 +132,15 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   std::lock_guard<std::recursive_mutex> api(state.api);
   if (state.initialised) return FALSE;
   if (freq < kMinRate || freq > kMaxRate) return FALSE;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return FALSE;
+  if (device != -1 && device < 1) return FALSE;
 
-  std::string name;
-  if (device != -1) {
-    const int count = SDL_GetNumAudioDevices(0);
-    const char* listed = device >= 1 && device <= count ? SDL_GetAudioDeviceName(device - 1, 0) : nullptr;
-    if (listed == nullptr) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      return FALSE;
-    }
-    name = listed;
-  }
+  std::unique_ptr<AudioOutput> output = MakeChosenOutput();
+  AudioOutput::Format format;
+  if (!output->Open(device, static_cast<int>(freq), kBufferFrames, Mix, &format)) return FALSE;
 
-  SDL_AudioSpec want{};
-  want.freq = static_cast<int>(freq);
-  want.format = AUDIO_F32SYS;
-  want.channels = kChannels;
-  want.samples = kBufferFrames;
-  want.callback = Mix;
-  SDL_AudioSpec have{};
-  // No changes allowed: SDL converts to whatever the hardware takes, so the
-  // callback always sees the format asked for.
-  const SDL_AudioDeviceID id =
-      SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), 0, &want, &have, 0);
-  if (id == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return FALSE;
-  }
-
-  state.device = id;
-  state.rate = have.freq;
-  state.buffer_frames = have.samples;
+  state.output = std::move(output);
+  state.rate = format.rate;
+  state.buffer_frames = format.buffer_frames;
   state.running = true;
   state.current = nullptr;
   state.current_handle = 0;
@@ -170,7 +148,7 @@ BOOL BASS_Init(int device, DWORD freq, DWORD, HWND) {
   state.initialised = true;
   audio_trace::Open();
   audio_trace::Note("init");
-  SDL_PauseAudioDevice(id, 0);
+  state.output->Start();
   return TRUE;
 }
 
@@ -211,7 +189,7 @@ BOOL BASS_MusicPlay(HMUSIC handle) {
   // built here, outside the device lock; the old one is released after it.
   bool heard;
   {
-    DeviceLock lock(state.device);
+    DeviceLock lock(*state.output);
     heard = it->second->frames_rendered() > 0 || it->second->ended();
   }
   std::unique_ptr<Music> replaced;
@@ -222,7 +200,7 @@ BOOL BASS_MusicPlay(HMUSIC handle) {
     it->second = std::move(fresh);
   }
   {
-    DeviceLock lock(state.device);
+    DeviceLock lock(*state.output);
     state.current = it->second.get();
     state.current_handle = handle;
     // Stamped under the lock, so that it comes before the mixer's "first".
@@ -239,7 +217,7 @@ BOOL BASS_MusicFree(HMUSIC handle) {
   std::unique_ptr<Music> doomed = std::move(it->second);
   state.musics.erase(it);
   {
-    DeviceLock lock(state.device);
+    DeviceLock lock(*state.output);
     if (state.current == doomed.get()) state.current = nullptr;
   }
   return TRUE;  // `doomed` is released here, with the device unlocked
@@ -248,23 +226,25 @@ BOOL BASS_MusicFree(HMUSIC handle) {
 BOOL BASS_Free() {
   std::lock_guard<std::recursive_mutex> api(state.api);
   if (!state.initialised) return FALSE;
-  // Closing waits for a callback in progress and stops the audio thread, so
-  // the musics can go afterwards without the lock.
-  SDL_CloseAudioDevice(state.device);
-  state.device = 0;
+  // Closing waits for the mixer, which cannot finish while this thread holds
+  // the output's lock through a PlaybackOutputLock: fail rather than hang.
+  if (state.probe_locks > 0) return FALSE;
+  // Closing waits for a mixer call in progress and stops the output's thread,
+  // so the musics can go afterwards without the lock.
+  state.output->Close();
+  state.output.reset();
   state.current = nullptr;
   state.running = false;
   state.musics.clear();
   state.initialised = false;
   audio_trace::Close();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return TRUE;
 }
 
 uint64_t PlaybackFramesMixed() {
   std::lock_guard<std::recursive_mutex> api(state.api);
   if (!state.initialised) return state.frames_mixed;  // final once the device is closed
-  DeviceLock lock(state.device);
+  DeviceLock lock(*state.output);
   return state.frames_mixed;
 }
 
@@ -273,7 +253,7 @@ bool PlaybackMusicFrames(HMUSIC handle, uint64_t* frames) {
   if (!state.initialised) return false;
   Music* music = Find(handle);
   if (music == nullptr) return false;
-  DeviceLock lock(state.device);
+  DeviceLock lock(*state.output);
   *frames = music->frames_rendered();
   return true;
 }
@@ -290,13 +270,17 @@ int PlaybackBufferFrames() {
 
 // Takes both locks in the usual order and keeps them, so that calls made
 // under it take them again recursively and never in the reverse order.
+// The output locked is remembered: BASS_Init may open one under the lock, and
+// BASS_Free cannot close it while the lock is held.
 PlaybackOutputLock::PlaybackOutputLock() {
   state.api.lock();
-  device_ = state.initialised ? state.device : 0;
-  if (device_ != 0) SDL_LockAudioDevice(device_);
+  ++state.probe_locks;
+  output_ = state.initialised ? state.output.get() : nullptr;
+  if (output_ != nullptr) output_->Lock();
 }
 
 PlaybackOutputLock::~PlaybackOutputLock() {
-  if (device_ != 0) SDL_UnlockAudioDevice(device_);
+  if (output_ != nullptr) output_->Unlock();
+  --state.probe_locks;
   state.api.unlock();
 }

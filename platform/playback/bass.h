@@ -1,5 +1,5 @@
 // Music playback: the BASS_* calls the player makes, over libopenmpt and one
-// SDL2 audio device.
+// audio output (SDL2 on Linux, waveOut on Windows; see outputs.h).
 //
 // One output device (44100 Hz, stereo, float) mixes at most one current music.
 // Modules are decoded with libopenmpt (MOD, S3M, XM, IT and every other format
@@ -7,9 +7,10 @@
 // soon as BASS_MusicLoad returns. Results follow the library the player was
 // written for: non-zero on success, 0 (FALSE) on failure; nothing is logged.
 //
-// Every call is quick: mixing runs on SDL's audio thread, and a call holds the
-// device lock only while it swaps or changes the current music. Calls before
-// BASS_Init or after BASS_Free, and unknown or freed handles, fail with 0.
+// Every call is quick: mixing runs on the output's own thread, and a call
+// holds the output's lock only while it swaps or changes the current music.
+// Calls before BASS_Init or after BASS_Free, and unknown or freed handles,
+// fail with 0.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,7 @@ inline constexpr DWORD BASS_MUSIC_PLAYER_OPTIONS =
     BASS_MUSIC_RAMP | BASS_MUSIC_LOOP | BASS_MUSIC_INTERPOLATE | BASS_MUSIC_STEREO;
 
 // Opens the output: `device` -1 is the system's default, 1..n the n-th output
-// device SDL lists; anything else fails. `freq` in 8000..192000 Hz; `flags` and
+// device the system lists; anything else fails. `freq` in 8000..192000 Hz; `flags` and
 // `window` are accepted and unused. The output runs (silently) from here on.
 // FALSE when no device can be opened, or when already initialised.
 BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND window);

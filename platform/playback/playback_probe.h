@@ -12,9 +12,12 @@
 
 #include "platform/playback/bass.h"
 
+class AudioOutput;
+
 // Frames the mixer has produced since BASS_Init (silence included); after
-// BASS_Free, the final count of that session. SDL may write a little silence
-// to the device before the mixer starts, which this does not count.
+// BASS_Free, the final count of that session. An output may write a little
+// silence of its own to the device before the mixer starts (SDL does), which
+// this does not count.
 uint64_t PlaybackFramesMixed();
 
 // Frames of `handle` rendered since it last started playing; false for an
@@ -27,10 +30,11 @@ int PlaybackOutputRate();
 // Frames the output asks for at a time; 0 when the layer is not initialised.
 int PlaybackBufferFrames();
 
-// Holds the layer's locks for its lifetime, the audio device lock among them,
-// so the mixer stands still. BASS_* calls may be made under it from the same
-// thread, except BASS_Free, which waits for the mixer and would never return.
-// Other threads' calls wait. Does not stop the mixer when not initialised.
+// Holds the layer's locks for its lifetime, the output's lock among them, so
+// the mixer stands still. BASS_* calls may be made under it from the same
+// thread, except BASS_Free, which would wait for the mixer forever and so
+// fails. Other threads' calls wait. Does not stop the mixer when not
+// initialised.
 class PlaybackOutputLock {
  public:
   PlaybackOutputLock();
@@ -39,5 +43,5 @@ class PlaybackOutputLock {
   PlaybackOutputLock& operator=(const PlaybackOutputLock&) = delete;
 
  private:
-  uint32_t device_;
+  AudioOutput* output_;
 };

@@ -5,7 +5,6 @@
 #include "platform/playback/bass.h"
 
 #include <gtest/gtest.h>
-#include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
 #include <chrono>
@@ -20,8 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/playback/outputs.h"
 #include "platform/playback/playback_probe.h"
 #include "tests/playback/mod_writer.h"
+#include "tests/playback/reference_audio.h"
 
 namespace fs = std::filesystem;
 
@@ -29,52 +30,11 @@ namespace {
 
 constexpr DWORD kPlayerOptions = 0x816;
 constexpr DWORD kOnceOptions = kPlayerOptions & ~BASS_MUSIC_LOOP;
-using Samples = std::vector<float>;  // interleaved stereo
 
 uint64_t MusicFrames(HMUSIC handle) {
   uint64_t frames = 0;
   EXPECT_TRUE(PlaybackMusicFrames(handle, &frames));
   return frames;
-}
-
-// libopenmpt alone: the song from its start, in the buffer size the output
-// asks for. Stops early at the end of a song that does not loop.
-Samples Reference(const std::vector<uint8_t>& module, bool loop, uint64_t frames, int chunk) {
-  openmpt_module* m = openmpt_module_create_from_memory2(module.data(), module.size(), nullptr, nullptr,
-                                                         nullptr, nullptr, nullptr, nullptr, nullptr);
-  EXPECT_NE(m, nullptr);
-  if (m == nullptr) return {};
-  openmpt_module_set_repeat_count(m, loop ? -1 : 0);
-  Samples out(frames * 2);
-  uint64_t done = 0;
-  while (done < frames) {
-    size_t want = static_cast<size_t>(std::min<uint64_t>(chunk, frames - done));
-    size_t got = openmpt_module_read_interleaved_float_stereo(m, 44100, want, &out[done * 2]);
-    if (got == 0) break;
-    done += got;
-  }
-  openmpt_module_destroy(m);
-  out.resize(done * 2);
-  return out;
-}
-
-// Frames [at, at + count) of the output equal frames [from, from + count) of `expected`.
-void ExpectSameFrames(const Samples& output, uint64_t at, const Samples& expected, uint64_t from, uint64_t count) {
-  ASSERT_LE((at + count) * 2, output.size()) << "output too short";
-  ASSERT_LE((from + count) * 2, expected.size()) << "reference too short";
-  for (uint64_t i = 0; i < count * 2; ++i)
-    ASSERT_EQ(output[at * 2 + i], expected[from * 2 + i]) << "first difference at output frame " << at + i / 2;
-}
-
-void ExpectSilent(const Samples& output, uint64_t at, uint64_t count) {
-  ASSERT_LE((at + count) * 2, output.size()) << "output too short";
-  for (uint64_t i = at * 2; i < (at + count) * 2; ++i) ASSERT_EQ(output[i], 0.0f) << "sound at output frame " << i / 2;
-}
-
-float Peak(const Samples& output, uint64_t at, uint64_t count) {
-  float peak = 0;
-  for (uint64_t i = at * 2; i < (at + count) * 2 && i < output.size(); ++i) peak = std::max(peak, std::fabs(output[i]));
-  return peak;
 }
 
 class PlaybackTest : public ::testing::Test {
@@ -87,6 +47,7 @@ class PlaybackTest : public ::testing::Test {
     setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
     // A few milliseconds per buffer instead of real time keeps the tests short.
     setenv("SDL_DISKAUDIODELAY", "4", 1);
+    UseSdlOutput();
     module_ = WriteMod(SquareWaveSong());
   }
 
