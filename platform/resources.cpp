@@ -2,6 +2,12 @@
 
 #include <strings.h>
 
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "platform/resource_bundle.h"
+
 namespace {
 
 const ResourceEntry* table = nullptr;
@@ -31,6 +37,48 @@ const ResourceEntry* FromHandle(HRSRC resource) {
 }
 
 }  // namespace
+
+AppendedResources InstallAppendedResources(const char* path, std::string* error) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file) return AppendedResources::kNone;
+  const std::streamoff size = file.tellg();
+  if (size < static_cast<std::streamoff>(resource_bundle::kTrailerSize)) return AppendedResources::kNone;
+  // The trailer first; the rest only when there is a bundle.
+  uint8_t trailer[resource_bundle::kTrailerSize];
+  file.seekg(size - static_cast<std::streamoff>(sizeof trailer));
+  if (!file.read(reinterpret_cast<char*>(trailer), sizeof trailer)) return AppendedResources::kNone;
+  if (std::memcmp(trailer + 16, resource_bundle::kMagic, sizeof resource_bundle::kMagic) != 0)
+    return AppendedResources::kNone;
+  uint64_t bundle_size = 0;
+  for (int i = 0; i < 8; ++i) bundle_size |= static_cast<uint64_t>(trailer[i]) << (8 * i);
+  const uint64_t tail = bundle_size + sizeof trailer;
+  if (bundle_size > static_cast<uint64_t>(size) - sizeof trailer) {
+    *error = "the bundle is larger than the file";
+    return AppendedResources::kDamaged;
+  }
+  std::vector<uint8_t> bytes(static_cast<size_t>(tail));
+  file.seekg(size - static_cast<std::streamoff>(tail));
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(tail))) {
+    *error = "the bundle cannot be read";
+    return AppendedResources::kDamaged;
+  }
+
+  // Kept for the rest of the run: the table points into them, and the
+  // archive image is unscrambled in place there.
+  static std::vector<resource_bundle::Entry> entries;
+  static std::vector<ResourceEntry> appended;
+  std::vector<resource_bundle::Entry> read;
+  if (resource_bundle::Read(bytes.data(), bytes.size(), &read, error) != resource_bundle::Status::kValid)
+    return AppendedResources::kDamaged;
+  entries = std::move(read);
+  appended.clear();
+  for (resource_bundle::Entry& e : entries) {
+    appended.push_back({e.type_name.empty() ? nullptr : e.type_name.c_str(), e.type_id, e.id, e.bytes.data(),
+                        static_cast<DWORD>(e.bytes.size())});
+  }
+  InstallResourceTable(appended.data(), appended.size());
+  return AppendedResources::kInstalled;
+}
 
 void InstallResourceTable(const ResourceEntry* entries, size_t count) {
   table = entries;

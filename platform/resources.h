@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "platform/win32_types.h"
 
@@ -31,6 +32,15 @@ void InstallResourceTable(const ResourceEntry* entries, size_t count);
 // The table compiled into the executable, when it has one (defined by the
 // generated resource library; executables without one never call it).
 const ResourceEntry* EmbeddedResourceTable(size_t* count);
+
+enum class AppendedResources { kNone, kInstalled, kDamaged };
+
+// Installs the resources appended to the program's file `path` by quarb-disk
+// (platform/resource_bundle.h), which then take the place of the compiled-in
+// table. kNone when nothing is appended (or the file cannot be read);
+// kDamaged, with `error` saying why, when a bundle is there but does not
+// check out, and nothing is installed.
+AppendedResources InstallAppendedResources(const char* path, std::string* error);
 
 HMODULE GetModuleHandleA(LPCSTR module_name);
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);

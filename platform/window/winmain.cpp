@@ -9,9 +9,22 @@
 #include "platform/window/window.h"
 
 int main(int argc, char** argv) {
-  size_t count = 0;
-  const ResourceEntry* table = EmbeddedResourceTable(&count);
-  InstallResourceTable(table, count);
+  // A disk made by quarb-disk is appended to the program's file and takes the
+  // place of the one compiled in.
+  std::string error;
+  switch (InstallAppendedResources("/proc/self/exe", &error)) {
+    case AppendedResources::kInstalled:
+      break;
+    case AppendedResources::kNone: {
+      size_t count = 0;
+      const ResourceEntry* table = EmbeddedResourceTable(&count);
+      InstallResourceTable(table, count);
+      break;
+    }
+    case AppendedResources::kDamaged:
+      std::fprintf(stderr, "quarb: the disk appended to this program is damaged: %s\n", error.c_str());
+      return 3;  // the status of a player whose disk cannot be read
+  }
   UseSdlHost();
 
   // WinMain receives the arguments after the program name as one line.
