@@ -11,20 +11,8 @@
 
 #include <cstdint>
 
+#include "data/font_descriptor.h"
 #include "platform/win32.h"
-
-struct GlyphMetrics {
-  int32_t x, y;              // top-left corner on the font page
-  int32_t width, height;     // size on the page
-  int32_t xoffset, yoffset;  // where that corner goes relative to the pen
-  int32_t xadvance;          // how far the pen moves right afterwards
-};
-
-// Indexed by character code. Entries no descriptor line filled are zero:
-// such characters draw nothing and advance nothing.
-struct GlyphTable {
-  GlyphMetrics glyphs[256];
-};
 
 // Height of a text line, for "\n" in DrawString.
 inline constexpr int32_t kLineHeight = 16;
@@ -33,12 +21,6 @@ extern GlyphTable glyph_table;
 extern HDC font_dc;
 extern HBITMAP font_mask;
 extern HDC text_surface;
-
-// Fills `table` from the descriptor text (no NUL needed; the text ends at
-// `length` or at a NUL). Only complete lines beginning with "char " are read;
-// a line whose keys do not match "char id= x= y= width= height= xoffset=
-// yoffset= xadvance=" stores nothing, nor does an id outside 0..254.
-void ParseFontDescriptor(const char* text, uint32_t length, GlyphTable& table);
 
 // A memory DC, compatible with the screen, with bitmap resource `resource_id`
 // of the program selected into it.

@@ -3,10 +3,18 @@
 #include <bit>
 #include <new>
 
-#include "platform/gdi/gdi.h"
-#include "platform/gdi/objects.h"
 
 namespace gdi {
+
+// The compressions of a bitmap header (biCompression) the decoder knows.
+constexpr uint32_t kRgb = 0;        // BI_RGB
+constexpr uint32_t kBitfields = 3;  // BI_BITFIELDS
+
+bool BitmapSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
+         width * height <= kMaxBitmapPixels;
+}
+
 namespace {
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -45,7 +53,7 @@ struct Layout {
   int64_t height = 0;  // always positive here
   bool top_down = false;
   int bits = 0;
-  uint32_t compression = BI_RGB;
+  uint32_t compression = kRgb;
   uint64_t table_entries = 0;  // colour table entries stored before the rows
   size_t entry_size = 4;       // 3 for the core header's RGBTRIPLEs
   uint32_t masks[3] = {0, 0, 0};
@@ -88,26 +96,26 @@ bool ReadLayout(const uint8_t* data, size_t size, Layout* layout) {
     case 1:
     case 4:
     case 8: {
-      if (layout->compression != BI_RGB) return false;
+      if (layout->compression != kRgb) return false;
       uint64_t full = uint64_t{1} << layout->bits;
       if (colours_used > full) return false;
       layout->table_entries = (header_size == 12 || colours_used == 0) ? full : colours_used;
       break;
     }
     case 24:
-      if (layout->compression != BI_RGB) return false;
+      if (layout->compression != kRgb) return false;
       layout->table_entries = colours_used;
       break;
     case 16:
     case 32:
       if (header_size == 12) return false;
-      if (layout->compression == BI_RGB) {
+      if (layout->compression == kRgb) {
         if (layout->bits == 16) {
           layout->masks[0] = 0x7C00, layout->masks[1] = 0x03E0, layout->masks[2] = 0x001F;
         } else {
           layout->masks[0] = 0xFF0000, layout->masks[1] = 0xFF00, layout->masks[2] = 0xFF;
         }
-      } else if (layout->compression == BI_BITFIELDS) {
+      } else if (layout->compression == kBitfields) {
         // The masks lie at byte 40 either way: right after the info header, or
         // inside the later headers, which have room for them.
         if (header_size == 40) offset += 12;

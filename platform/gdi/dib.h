@@ -7,7 +7,9 @@
 // as BI_RGB or BI_BITFIELDS, 24 bits as BI_RGB; rows padded to 4 bytes,
 // bottom-up or (negative height) top-down. Compressed (RLE) bitmaps are not
 // taken. Anything malformed or truncated is refused, and the decoder never
-// reads outside the bytes it is given: this runs on untrusted data.
+// reads outside the bytes it is given: this runs on untrusted data. Pure C++,
+// so that the tools (which check bitmaps for the player) use it on every
+// system.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +17,13 @@
 #include <vector>
 
 namespace gdi {
+
+// Bitmaps larger than this are refused rather than half-allocated.
+constexpr int kMaxBitmapSide = 1 << 15;
+constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
+
+// True when a bitmap of that size may be made (both sides positive).
+bool BitmapSizeAllowed(int64_t width, int64_t height);
 
 struct DecodedDib {
   int width = 0;

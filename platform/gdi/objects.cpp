@@ -152,11 +152,6 @@ bool TakePixels(size_t count, std::vector<uint32_t>* pixels) {
   return false;
 }
 
-bool BitmapSizeAllowed(int64_t width, int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
-         width * height <= kMaxBitmapPixels;
-}
-
 HBITMAP AddBitmap(Bitmap&& bitmap) {
   return static_cast<HBITMAP>(Add(Object(std::in_place_type<Bitmap>, std::move(bitmap)), Kind::kBitmap));
 }

@@ -47,13 +47,6 @@ inline uint32_t PixelFromColour(COLORREF colour) {
   return ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
 
-// Bitmaps larger than this are refused rather than half-allocated.
-constexpr int kMaxBitmapSide = 1 << 15;
-constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
-
-// True when a bitmap of that size may be made (both sides positive).
-bool BitmapSizeAllowed(int64_t width, int64_t height);
-
 // Hands over a pixel buffer that freed bitmaps left behind, resized to
 // `count` zero pixels; false when none is large enough.
 bool TakePixels(size_t count, std::vector<uint32_t>* pixels);

@@ -70,6 +70,21 @@ TEST(ParseFontDescriptor, IgnoresWhatIsNotACompleteCharLine) {
   for (int i = 0; i < 256; ++i) EXPECT_TRUE(IsZero(t.glyphs[i])) << i;
 }
 
+// The tools check a descriptor by the lines the player would not take.
+TEST(ParseFontDescriptor, NamesTheCharLinesThatStoredNothing) {
+  const std::string text =
+      "info face=\"x\"\n"
+      "char id=65 x=1 y=1 width=1 height=1 xoffset=0 yoffset=0 xadvance=1\n"
+      "char id=300 x=1 y=1 width=1 height=1 xoffset=0 yoffset=0 xadvance=1\n"
+      "chars count=2\n"
+      "char id=66 x=1 y=1 width=1 height=1 xoffset=0 yoffset=0\n";
+  GlyphTable t{};
+  std::vector<uint32_t> refused;
+  ParseFontDescriptor(text.data(), static_cast<uint32_t>(text.size()), t, &refused);
+  EXPECT_EQ(refused, (std::vector<uint32_t>{3, 5}));
+  EXPECT_EQ(t.glyphs[65].xadvance, 1);
+}
+
 TEST(ParseFontDescriptor, StopsAtTheFirstNul) {
   std::string text = "char id=80 x=1 y=1 width=1 height=1 xoffset=0 yoffset=0 xadvance=3\n";
   text += std::string(1, '\0') + "char id=81 x=1 y=1 width=1 height=1 xoffset=0 yoffset=0 xadvance=3\n";
