@@ -59,7 +59,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size) {
+void WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size, bool executable) {
   std::string temp = path + ".tmp-XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
@@ -71,7 +71,7 @@ void WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t s
     // mkstemp creates the file 0600; give it the usual permissions.
     mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
+    ::fchmod(fd, (executable ? 0777 : 0666) & ~mask);
     if (::fsync(fd) != 0) throw SystemError(path);
     if (::close(fd) != 0) {
       fd = -1;

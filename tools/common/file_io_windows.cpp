@@ -81,7 +81,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
-void WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size) {
+void WriteFileAtomically(const std::string& path, const uint8_t* bytes, size_t size, bool) {
   // A name beside the target that nobody else uses: the process id and a
   // counter, created only if it does not exist yet.
   std::string temp_path;

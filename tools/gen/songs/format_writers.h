@@ -1,4 +1,5 @@
-// File writers for the three tracker formats of the disk.
+// File writers for the tracker formats: the three of the disk, and Impulse
+// Tracker for the tests of quarb-disk.
 //
 // Each returns the whole file. A module that the format cannot carry (a note
 // outside its range, too many samples or channels, two effects in a cell of a
@@ -27,5 +28,10 @@ Bytes WriteS3m(const Module& module);
 // FastTracker 2 (version 1.04): up to 32 channels, one sample per instrument
 // with its volume envelope, 16-bit delta-coded samples, linear frequencies.
 Bytes WriteXm(const Module& module);
+
+// Impulse Tracker 2.14 in sample mode: up to 64 channels, 99 samples, 8-bit
+// signed samples, notes 0..119 with a volume column; effects: speed, tempo,
+// pattern break and position jump only.
+Bytes WriteIt(const Module& module);
 
 }  // namespace songs
