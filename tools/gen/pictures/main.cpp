@@ -3,13 +3,15 @@
 //   quarb-gen-pictures --font DejaVuSans-Bold.ttf --resources resources --docs docs
 //
 // Writes resources/skin.bmp, region.bin, font.bmp, icon.ico, disk/font.fnt
-// and the previews docs/skin.png and docs/skin-preview.png. The output
+// and the previews docs/skin.png, docs/skin-preview.png and the painters'
+// template docs/skin-template.png. The output
 // depends only on the font file (and the FreeType that renders it), so two
 // runs give identical files.
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/gen/pictures/font_face.h"
@@ -55,6 +57,26 @@ Image Preview(const Image& skin, const FontPage& font) {
   const int x = (400 - MeasureText(font, line)) / 2;
   DrawTextOr(preview, font, x, layout::kPenY, line);
   return preview;
+}
+
+// The template for skin painters: the skin dimmed, the six hotspots filled
+// in colours of their own and the track band outlined, twice the size so
+// that the 7 by 7 window buttons can be seen. A painter keeps the buttons
+// inside these rectangles (right and bottom edges outside) and the band dark.
+Image Template(const Image& skin) {
+  Image dimmed = skin;
+  for (int y = 0; y < skin.height(); ++y)
+    for (int x = 0; x < skin.width(); ++x) dimmed.Set(x, y, Scale(skin.Get(x, y), 0.35f));
+  const std::pair<Box, uint32_t> hotspots[] = {
+      {layout::kPrevious, 0xFF4040}, {layout::kPlay, 0x40FF40},     {layout::kPause, 0xFFD040},
+      {layout::kNext, 0x40A0FF},     {layout::kMinimise, 0xFF40FF}, {layout::kClose, 0x40FFFF},
+  };
+  Outline(dimmed, layout::kTrackBand, Hex(0xFFFFFF));
+  for (const auto& [box, colour] : hotspots) FillBox(dimmed, box, Hex(colour));
+  Image out(2 * skin.width(), 2 * skin.height());
+  for (int y = 0; y < out.height(); ++y)
+    for (int x = 0; x < out.width(); ++x) out.Set(x, y, dimmed.Get(x / 2, y / 2));
+  return out;
 }
 
 struct Options {
@@ -105,6 +127,7 @@ int main(int argc, char** argv) {
     SaveFile(o.resources + "/icon.ico", EncodeIco(icon));
     SaveFile(o.docs + "/skin.png", EncodePng(skin));
     SaveFile(o.docs + "/skin-preview.png", EncodePng(Preview(skin, font)));
+    SaveFile(o.docs + "/skin-template.png", EncodePng(Template(skin)));
     std::printf("quarb-gen-pictures: %zu glyphs, skin, region, icon and previews written\n",
                 font.glyphs.size());
     return 0;
