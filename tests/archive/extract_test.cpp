@@ -2,6 +2,7 @@
 
 #include "archive/archive_format.h"
 #include "tests/archive/extract_helpers.h"
+#include "tests/archive/stream_writer.h"
 
 namespace {
 
@@ -44,6 +45,16 @@ TEST(ExtractFile, AcceptsBothSignaturesAndNothingElse) {
   Bytes scrambled = ArchiveOf(blocks);
   for (uint8_t& b : scrambled) b ^= 0x5E;
   EXPECT_EQ(Extract(scrambled, "f"), std::nullopt);
+  // Every byte of either signature counts, each of its bits.
+  for (pack::Signature signature : {pack::Signature::kStandard, pack::Signature::kAlternative}) {
+    for (size_t at = 0; at < 7; ++at) {
+      for (int bit = 0; bit < 8; ++bit) {
+        Bytes image = ArchiveOf(blocks, 0, signature);
+        image[at] ^= static_cast<uint8_t>(1u << bit);
+        EXPECT_EQ(Extract(image, "f"), std::nullopt) << "byte " << at << ", bit " << bit;
+      }
+    }
+  }
 }
 
 TEST(ExtractFile, FailsCleanlyOnImagesTooShortForTheHeaders) {
@@ -92,6 +103,28 @@ TEST(ExtractFile, CrcMismatchFailsAndTheArchiveStaysUsable) {
   std::free(buffer);
 }
 
+TEST(ExtractFile, EveryBitOfTheFileCrcCounts) {
+  // A stored file and a compressed one, each before a file that must stay
+  // reachable.
+  StreamWriter s;
+  s.LzTables();
+  s.Literals("compressed payload");
+  const std::vector<pack::FileBlock> files = {Stored("stored", Text("stored payload")),
+                                              Compressed("packed", s.Packed(), Text("compressed payload"))};
+  for (const pack::FileBlock& file : files) {
+    SCOPED_TRACE(file.name);
+    ASSERT_EQ(Extract(ArchiveOf({file, Stored("next", Text("n"))}), file.name),
+              Bytes(file.name == "stored" ? Text("stored payload") : Text("compressed payload")));
+    for (int bit = 0; bit < 32; ++bit) {
+      pack::FileBlock bad = file;
+      bad.file_crc ^= 1u << bit;
+      Bytes image = ArchiveOf({bad, Stored("next", Text("n"))});
+      EXPECT_EQ(Extract(image, file.name), std::nullopt) << "bit " << bit;
+      EXPECT_EQ(Extract(image, "next"), Text("n")) << "bit " << bit;
+    }
+  }
+}
+
 TEST(ExtractFile, OtherBlockTypesAreSkippedButAnOldSubBlockEndsTheWalk) {
   Bytes image;
   pack::AppendSignature(image, pack::Signature::kStandard);
@@ -103,6 +136,24 @@ TEST(ExtractFile, OtherBlockTypesAreSkippedButAnOldSubBlockEndsTheWalk) {
   pack::AppendFileBlock(image, Stored("g", Text("hidden")));
   EXPECT_EQ(Extract(image, "f"), Text("reached"));
   EXPECT_EQ(Extract(image, "g"), std::nullopt);
+}
+
+TEST(ExtractFile, OnlyTheLongBlockFlagAddsADataSize) {
+  // Every other flag set: the block ends with its header, whatever the four
+  // bytes after the common part say. A header of the least size, 7 bytes,
+  // is walked past too.
+  Bytes image;
+  pack::AppendSignature(image, pack::Signature::kStandard);
+  pack::AppendMainHeader(image, 0);
+  Bytes body = Text("size and more");
+  body[0] = 0x10;  // read as a data size: 16 bytes
+  body[1] = body[2] = body[3] = 0;
+  pack::AppendRawBlock(image, 0x7A, 0x7FFF, body);
+  pack::AppendRawBlock(image, 0x75, 0x0000, {});
+  pack::AppendFileBlock(image, Stored("f", Text("reached")));
+  ASSERT_EQ(image[7 + 13 + 5], 7 + 13);
+  ASSERT_EQ(image[7 + 13 + 20 + 5], 7);
+  EXPECT_EQ(Extract(image, "f"), Text("reached"));
 }
 
 TEST(ExtractFile, MalformedBlocksEndTheWalk) {
@@ -140,6 +191,15 @@ TEST(ExtractFile, HeaderTooSmallForItsNameIsDamage) {
   block.header_size = 32 + 4;  // less than 32 + 8
   Bytes image = ArchiveOf({block});
   EXPECT_EQ(Extract(image, "name.txt"), std::nullopt);
+  // One byte short: the data would start at the name's last byte, and the
+  // CRC is that of what would be read from there.
+  block.header_size = 32 + 8 - 1;
+  block.file_crc = Crc32Of("tab", 3);
+  EXPECT_EQ(Extract(ArchiveOf({block}), "name.txt"), std::nullopt);
+  // Exactly the name: fine.
+  block.header_size = 32 + 8;
+  block.file_crc = Crc32Of("abc", 3);
+  EXPECT_EQ(Extract(ArchiveOf({block}), "name.txt"), Text("abc"));
 }
 
 TEST(ExtractFile, ImpossibleSizesFailBeforeAnythingIsAllocated) {
@@ -182,6 +242,55 @@ TEST(ExtractFile, VersionIsCheckedOnlyForFilesThatAreProcessed) {
     ok.version_needed = v;
     EXPECT_EQ(Extract(ArchiveOf({ok, wanted}, rar::kMainSolid), "wanted"), Text("ok")) << int(v);
   }
+}
+
+TEST(ExtractFile, OnlyTheSolidFlagMakesAnArchiveSolid) {
+  // Files before the wanted one are processed only in a solid archive, and
+  // a file of version 21 fails when processed.
+  pack::FileBlock newer = Stored("newer", Text("v21"));
+  newer.version_needed = 21;
+  pack::FileBlock wanted = Stored("wanted", Text("ok"));
+  EXPECT_EQ(Extract(ArchiveOf({newer, wanted}, 0xFFFF & ~rar::kMainSolid), "wanted"), Text("ok"));
+  EXPECT_EQ(Extract(ArchiveOf({newer, wanted}, rar::kMainSolid), "wanted"), std::nullopt);
+}
+
+TEST(ExtractFile, OnlyTheContinuationFlagCarriesTheStreamOn) {
+  // Two files, each a whole stream with its own table block: the second is
+  // decoded from its start only when it does not continue the first (its
+  // table block would be read as symbols otherwise).
+  StreamWriter one, two;
+  one.LzTables();
+  one.Literals("one");
+  Lengths other = FlatLzLengths();
+  other['t'] = 3;
+  two.LzTables(other);
+  two.Literals("two");
+  const uint16_t every_other = 0x7FFF & ~rar::kFileSolidContinuation;
+  Bytes fresh = ArchiveOf({Compressed("one", one.Packed(), Text("one")),
+                           Compressed("two", two.Packed(), Text("two"), every_other)},
+                          rar::kMainSolid);
+  EXPECT_EQ(Extract(fresh, "two"), Text("two"));
+  Bytes continued = ArchiveOf({Compressed("one", one.Packed(), Text("one")),
+                               Compressed("two", two.Packed(), Text("two"), rar::kFileSolidContinuation)},
+                              rar::kMainSolid);
+  EXPECT_EQ(Extract(continued, "two"), std::nullopt);
+}
+
+TEST(ExtractFile, PackedDataEndsWhereItsSizeSays) {
+  // The stream's last two bytes lie in the image right after the data the
+  // header announces; they are not the file's.
+  StreamWriter s;
+  Expected e;
+  s.LzTables();
+  for (int i = 0; i < 40; ++i) {
+    s.Literal(static_cast<uint8_t>('a' + i % 26));
+    e.Byte(static_cast<uint8_t>('a' + i % 26));
+  }
+  pack::FileBlock block = Compressed("f", s.Packed(), e.bytes);
+  EXPECT_EQ(Extract(ArchiveOf({block}), "f"), e.bytes);
+  block.packed_size_from_data = false;
+  block.packed_size = static_cast<uint32_t>(block.data.size() - 2);
+  EXPECT_EQ(Extract(ArchiveOf({block}), "f"), std::nullopt);
 }
 
 TEST(ExtractFile, MainHeaderSizePlacesTheFirstBlock) {

@@ -59,6 +59,20 @@ TEST(HostileInput, TheBoundIsWhatThePresentBytesCouldYield) {
   EXPECT_EQ(TableBlocksRead(), 0u) << "past it: refused at once";
 }
 
+TEST(HostileInput, NoFileOutgrowsTheDecodersSigned32BitCount) {
+  // Over a megabyte of packed data present: what it could yield passes 2^31,
+  // and the decoder's count of output is the bound.
+  pack::FileBlock block = Claiming(0, 0);
+  block.packed_size_from_data = true;
+  block.data.resize((1u << 20) + 100000, 0);
+  for (uint32_t size : {0x80000000u, 0xFFFFFFFFu}) {
+    block.unpacked_size = size;
+    ResetDecoderStats();
+    EXPECT_EQ(Extract(ArchiveOf({block}), "f"), std::nullopt) << size;
+    EXPECT_EQ(TableBlocksRead(), 0u) << size << ": refused at once";
+  }
+}
+
 TEST(HostileInput, WellFormedFilesAreUnaffected) {
   pack::FileBlock block = Claiming(0, 0, 300);
   block.packed_size_from_data = true;

@@ -5,6 +5,7 @@
 // one in N of the others are tried, and one in N of the flips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -66,6 +67,10 @@ const std::vector<Archive>& Archives() {
   return archives;
 }
 
+// The fixed part of a file header, and where the file's CRC-32 lies in it.
+constexpr uint32_t kFixedHeader = 32;
+constexpr uint32_t kCrcAt = 16;
+
 // The entry whose block reaches past `offset`, the first such.
 const Entry* EntryAt(const Archive& a, uint32_t offset) {
   for (const Entry& e : a.entries) {
@@ -118,11 +123,41 @@ TEST(Robustness, RandomBitFlipsEndWithTheFileOrACleanFailure) {
     std::optional<Bytes> out = Extract(image, e.name);
     if (out) {
       ASSERT_EQ(*out, e.content) << a.file << " round " << round;
+      ASSERT_TRUE(std::equal(image.begin() + e.start + kCrcAt, image.begin() + e.start + kCrcAt + 4,
+                             a.image.begin() + e.start + kCrcAt))
+          << a.file << " round " << round << ": extracted with a damaged CRC-32";
     } else {
       ++failures;
     }
   }
   EXPECT_GT(failures, rounds * 3 / 4);
+}
+
+// Each bit of the wanted file's fixed header flipped in turn: the file comes
+// back or the extraction fails cleanly, and a flip in the file's CRC-32
+// always fails it.
+TEST(Robustness, FlipsInTheWantedFilesHeaderEndWithTheFileOrACleanFailure) {
+  for (const Archive& a : Archives()) {
+    SCOPED_TRACE(a.file);
+    for (const Entry& e : a.entries) {
+      SCOPED_TRACE(e.name);
+      int crc_flips = 0;
+      for (uint32_t at = e.start; at < e.start + kFixedHeader; ++at) {
+        for (int bit = 0; bit < 8; ++bit) {
+          Bytes image = a.image;
+          image[at] ^= static_cast<uint8_t>(1u << bit);
+          std::optional<Bytes> out = Extract(image, e.name);
+          if (at >= e.start + kCrcAt && at < e.start + kCrcAt + 4) {
+            EXPECT_EQ(out, std::nullopt) << "CRC byte " << at - e.start - kCrcAt << ", bit " << bit;
+            ++crc_flips;
+          } else if (out) {
+            ASSERT_EQ(*out, e.content) << "header byte " << at - e.start << ", bit " << bit;
+          }
+        }
+      }
+      EXPECT_EQ(crc_flips, 32);
+    }
+  }
 }
 
 }  // namespace

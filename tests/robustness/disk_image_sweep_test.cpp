@@ -40,6 +40,10 @@ struct Member {
   Bytes content;            // as the undamaged image gives it
 };
 
+// The fixed part of a file header, and where the file's CRC-32 lies in it.
+constexpr uint32_t kFixedHeader = 32;
+constexpr uint32_t kCrcAt = 16;
+
 struct DiskImage {
   Bytes plain;  // unscrambled
   std::vector<Member> members;  // in archive order
@@ -232,6 +236,9 @@ TEST_P(DiskImageFlips, EndWithTheFileOrAFailure) {
     std::optional<Bytes> out = ExtractPrefix(image, size, m.name);
     if (out) {
       ASSERT_EQ(*out, m.content) << m.name << ", round " << round;
+      ASSERT_TRUE(std::equal(image.begin() + m.start + kCrcAt, image.begin() + m.start + kCrcAt + 4,
+                             disk.plain.begin() + m.start + kCrcAt))
+          << m.name << " extracted with a damaged CRC-32, round " << round;
       ++kept;
     } else {
       ASSERT_LT(lowest, m.data_end) << m.name << " lost to damage after it, round " << round;
@@ -246,5 +253,33 @@ TEST_P(DiskImageFlips, EndWithTheFileOrAFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shards, DiskImageFlips, ::testing::Range(0, 4));
+
+// Each bit of a file's fixed header flipped in turn: the file comes back or
+// not at all, and a flip in its CRC-32 always loses it.
+class DiskImageHeaderFlips : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(DiskImageHeaderFlips, EndWithTheFileOrAFailure) {
+  const DiskImage& disk = Disk();
+  const Member& m = disk.members[GetParam()];
+  const uint32_t size = static_cast<uint32_t>(disk.plain.size());
+  Bytes image = disk.plain;
+  for (uint32_t at = m.start; at < m.start + kFixedHeader; ++at) {
+    for (int bit = 0; bit < 8; ++bit) {
+      image[at] ^= static_cast<uint8_t>(1u << bit);
+      std::optional<Bytes> out = ExtractPrefix(image, size, m.name);
+      image[at] ^= static_cast<uint8_t>(1u << bit);
+      if (at >= m.start + kCrcAt && at < m.start + kCrcAt + 4) {
+        EXPECT_FALSE(out) << m.name << ": CRC byte " << at - m.start - kCrcAt << ", bit " << bit;
+      } else if (out) {
+        ASSERT_EQ(*out, m.content) << m.name << ": header byte " << at - m.start << ", bit " << bit;
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFile, DiskImageHeaderFlips, ::testing::Range<size_t>(0, Disk().members.size()),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                           return ParamName(Disk().members[info.param].name, -1);
+                         });
 
 }  // namespace
