@@ -5,6 +5,7 @@
 #                  build-windows/bin (needs the Linux build: it packs the disk)
 #   make aarch64   the archive engine and its tests for 64-bit ARM, run under
 #                  qemu-user by `make test`
+#   make dist      the Debian package and the Windows zip, in build/dist
 BUILD_DIR ?= build
 WINDOWS_BUILD_DIR ?= build-windows
 AARCH64_BUILD_DIR ?= build-aarch64
@@ -12,7 +13,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build test run clean windows aarch64 test-windows test-aarch64
+.PHONY: all deps configure build test run clean windows aarch64 test-windows test-aarch64 dist
 
 all: build
 
@@ -44,16 +45,23 @@ test-windows: windows
 test-aarch64: aarch64
 	@cd $(AARCH64_BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# Every test: the suite; the Windows programs under Wine; the engine on
-# aarch64 under qemu-user; the whole suite again under AddressSanitizer,
-# UndefinedBehaviorSanitizer and LeakSanitizer (build-sanitize); then a
-# bounded fuzzing run of every parser, FUZZ_SECONDS each (build-fuzz).
+# Every test: the Linux suite; the Windows programs under Wine; the engine on
+# aarch64 under qemu-user; the packages of `make dist` (after the Windows
+# build, whose player the package carries); the whole suite again under
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer
+# (build-sanitize); then a bounded fuzzing run of every parser, FUZZ_SECONDS
+# each (build-fuzz).
 test: build
-	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -LE dist
 	@$(MAKE) --no-print-directory test-windows
 	@$(MAKE) --no-print-directory test-aarch64
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L dist
 	@scripts/test-sanitized
 	@scripts/fuzz-smoke $(FUZZ_SECONDS)
+
+# The Debian package and the Windows zip, in $(BUILD_DIR)/dist (scripts/make-dist).
+dist: build windows
+	@scripts/make-dist --build $(BUILD_DIR) --windows-build $(WINDOWS_BUILD_DIR) --out $(BUILD_DIR)/dist
 
 run: build
 	@scripts/run $(BUILD_DIR)
