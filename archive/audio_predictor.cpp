@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-AudioPredictor audio_predictors[kMaxChannels];
+AudioPredictor audio_predictors[rar::kMaxChannels];
 int32_t cross_delta;
 
 uint8_t DecodeAudioByte(uint32_t symbol) {

@@ -22,7 +22,7 @@ struct AudioPredictor {
   int32_t prev_byte;       // 0 to 255
 };
 
-extern AudioPredictor audio_predictors[kMaxChannels];
+extern AudioPredictor audio_predictors[rar::kMaxChannels];
 extern int32_t cross_delta;
 
 // The byte for `symbol` (0-255) on the current channel

@@ -43,10 +43,12 @@ void UpdatePairs() {
   if (!p.built || p.generation != t.audio_generation || p.channels != t.channel_count) {
     const HuffmanTable* a = t.audio_tables;
     if (t.channel_count == 1) {
-      BuildPairEntries(a[0], a[0], 256, p.table[0], PackedPairEntry);
+      BuildPairEntries(a[0], a[0], rar::kAudioNewTables, p.table[0], PackedPairEntry);
     } else {
-      BuildPairEntries(a[0], a[1], 256, p.table[0], PackedPairEntry);
-      if (t.channel_count == 4) BuildPairEntries(a[2], a[3], 256, p.table[1], PackedPairEntry);
+      BuildPairEntries(a[0], a[1], rar::kAudioNewTables, p.table[0], PackedPairEntry);
+      if (t.channel_count == 4) {
+        BuildPairEntries(a[2], a[3], rar::kAudioNewTables, p.table[1], PackedPairEntry);
+      }
     }
     p.generation = t.audio_generation;
     p.channels = t.channel_count;
@@ -155,7 +157,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     consume(entry & 15);
     uint32_t symbol = entry >> kFastSymbolShift;
-    if (symbol == 256) [[unlikely]] {
+    if (symbol == rar::kAudioNewTables) [[unlikely]] {
       stopped = s % kChannels;
       cut = s;
       return false;
@@ -291,7 +293,7 @@ void AudioSteps() {
   limits.next_limit_two = r.buffer + std::max<int64_t>(next_end_two, 0);
   bool rounds_fit = true;
   for (;;) {
-    int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), kWindowBytes) - round;
+    int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), rar::kWindowSize) - round;
     // Rounds take the last channel's last delta for the stream's (so it is
     // whenever steps have come round to channel 0; not always just after a
     // table block), and with a single channel they start on an even count.
@@ -324,7 +326,7 @@ void AudioSteps() {
     if (produced != 0 && (produced >= budget || in.Position() >= in_end)) break;
     in.TopUp();
     uint32_t s = DecodeSymbol(in, t.audio_tables[channel]);
-    if (s == 256) {
+    if (s == rar::kAudioNewTables) {
       new_tables = true;
       break;
     }

@@ -37,20 +37,20 @@ void ReadCodeTables() {
     t.channel_count = ((header >> 12) & 3) + 1;
     if (t.current_channel >= t.channel_count) t.current_channel = 0;
     SkipBits(2);
-    total = kAudioSymbols * t.channel_count;
+    total = rar::kAudioSymbols * t.channel_count;
     QUARB_COUNT(audio_table_blocks[t.channel_count - 1]);
   } else {
-    total = kLzLengths;
+    total = rar::kLzLengths;
     QUARB_COUNT(lz_table_blocks);
   }
 
-  uint8_t precode_lengths[kPrecodeSymbols];
-  for (uint8_t& length : precode_lengths) length = static_cast<uint8_t>(ReadBits(4));
-  BuildHuffmanTable(precode_lengths, t.precode_table, kPrecodeSymbols);
+  uint8_t precode_lengths[rar::kPrecodeSymbols];
+  for (uint8_t& length : precode_lengths) length = static_cast<uint8_t>(ReadBits(rar::kPrecodeLengthBits));
+  BuildHuffmanTable(precode_lengths, t.precode_table, rar::kPrecodeSymbols);
 
   // Starts as the previous lengths, so that whatever this block does not
   // reach keeps its value for the next block that reads further.
-  uint8_t length[kMaxLengths];
+  uint8_t length[rar::kMaxTableLengths];
   std::memcpy(length, t.previous_lengths, sizeof length);
   uint32_t i = 0;
   while (i < total) {
@@ -60,16 +60,14 @@ void ReadCodeTables() {
     do {
       in.TopUp();
       uint32_t s = DecodeSymbol(in, t.precode_table);
-      if (s < 16) {
+      if (s < rar::kPrecodeRepeat) {
         length[i] = static_cast<uint8_t>((t.previous_lengths[i] + s) & 15);
         ++i;
-      } else if (s == 16) {
-        uint32_t run = in.Take(2) + 3;
-        uint8_t previous = i > 0 ? length[i - 1] : 0;
-        for (; run > 0 && i < total; --run) length[i++] = previous;
       } else {
-        uint32_t run = s == 17 ? in.Take(3) + 3 : in.Take(7) + 11;
-        for (; run > 0 && i < total; --run) length[i++] = 0;
+        const rar::PrecodeRun& r = rar::kPrecodeRuns[s - rar::kPrecodeRepeat];
+        uint32_t run = in.Take(r.extra_bits) + r.shortest;
+        uint8_t repeated = s == rar::kPrecodeRepeat && i > 0 ? length[i - 1] : 0;
+        for (; run > 0 && i < total; --run) length[i++] = repeated;
       }
     } while (i < total && in.Position() < (kSymbolRefillAbove + 1) * 8);
     in.Store();
@@ -77,13 +75,14 @@ void ReadCodeTables() {
 
   if (t.audio_mode) {
     for (uint32_t k = 0; k < t.channel_count; ++k) {
-      BuildHuffmanTable(length + kAudioSymbols * k, t.audio_tables[k], kAudioSymbols);
+      BuildHuffmanTable(length + rar::kAudioSymbols * k, t.audio_tables[k], rar::kAudioSymbols);
     }
     ++t.audio_generation;
   } else {
-    BuildHuffmanTable(length, t.main_table, kMainSymbols);
-    BuildHuffmanTable(length + kMainSymbols, t.distance_table, kDistanceSymbols);
-    BuildHuffmanTable(length + kMainSymbols + kDistanceSymbols, t.repeat_table, kRepeatSymbols);
+    BuildHuffmanTable(length, t.main_table, rar::kMainSymbols);
+    BuildHuffmanTable(length + rar::kMainSymbols, t.distance_table, rar::kDistanceSymbols);
+    BuildHuffmanTable(length + rar::kMainSymbols + rar::kDistanceSymbols, t.repeat_table,
+                      rar::kRepeatSymbols);
     ++t.lz_generation;
   }
   std::memcpy(t.previous_lengths, length, sizeof length);
@@ -93,11 +92,11 @@ void CheckEndOfData() {
   DecoderTables& t = decoder_tables;
   if (bit_reader.data_end < bit_reader.byte_pos + 5) return;
   if (t.audio_mode) {
-    if (DecodeSymbol(t.audio_tables[t.current_channel]) == 256) {
+    if (DecodeSymbol(t.audio_tables[t.current_channel]) == rar::kAudioNewTables) {
       QUARB_COUNT(audio_new_tables);
       ReadCodeTables();
     }
-  } else if (DecodeSymbol(t.main_table) == 269) {
+  } else if (DecodeSymbol(t.main_table) == rar::kNewTables) {
     QUARB_COUNT(lz_new_tables);
     ReadCodeTables();
   }

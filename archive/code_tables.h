@@ -1,33 +1,20 @@
-// The decoder's Huffman tables and the table blocks that define them.
-//
-// A table block starts with the mode (LZ or multimedia audio), whether its
-// lengths are differences against the previous block's, the channel count in
-// audio mode, and the 19 four-bit lengths of the pre-code; then come the code
-// lengths of every alphabet of the mode, coded with the pre-code. LZ mode
-// reads 374 lengths (main 298, distance 48, repeat 28); audio mode 257 per
-// channel. The tables survive from file to file and from call to call.
+// The decoder's Huffman tables and the table blocks that define them (the
+// block's layout is in archive_format.h). A block rebuilds the tables of its
+// mode; the tables survive from file to file and from call to call.
 #pragma once
 
 #include <cstdint>
 
+#include "archive/archive_format.h"
 #include "archive/huffman.h"
-
-inline constexpr uint32_t kMainSymbols = 298;
-inline constexpr uint32_t kDistanceSymbols = 48;
-inline constexpr uint32_t kRepeatSymbols = 28;
-inline constexpr uint32_t kAudioSymbols = 257;
-inline constexpr uint32_t kPrecodeSymbols = 19;
-inline constexpr uint32_t kLzLengths = kMainSymbols + kDistanceSymbols + kRepeatSymbols;  // 374
-inline constexpr uint32_t kMaxChannels = 4;
-inline constexpr uint32_t kMaxLengths = kAudioSymbols * kMaxChannels;  // 1028
 
 struct DecoderTables {
   HuffmanTable precode_table;
   HuffmanTable main_table;
   HuffmanTable distance_table;
   HuffmanTable repeat_table;
-  HuffmanTable audio_tables[kMaxChannels];
-  uint8_t previous_lengths[kMaxLengths];
+  HuffmanTable audio_tables[rar::kMaxChannels];
+  uint8_t previous_lengths[rar::kMaxTableLengths];
   bool audio_mode;
   uint32_t channel_count;    // 1-4, meaningful in audio mode
   uint32_t current_channel;  // channel of the next audio byte

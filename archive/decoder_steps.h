@@ -11,12 +11,15 @@
 
 #include <cstdint>
 
+#include "archive/archive_format.h"
+
 // Refill before a step once the read position passes this: a step reads at
 // most 51 bits, a peek three bytes, so the step stays inside the buffer.
 inline constexpr uint32_t kMainRefillAbove = 8162;
-// A step produces at most 260 bytes; flush before one that starts with less
+// A step produces at most one match; flush before one that starts with less
 // free room than this.
 inline constexpr uint32_t kFlushRoom = 270;
+static_assert(kFlushRoom > rar::kMaxMatchLength);
 
 // The last read position (byte) at which a step may start without the
 // loop's checks.

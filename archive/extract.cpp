@@ -14,55 +14,28 @@ ExtractState& s = extract_state;
 
 enum class BlockKind { kMain, kFile };
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-// Reads the 13-byte main header or the 32 fixed bytes of a block and decodes
-// them. Returns the bytes read: 0 when the image has too few left, and then
-// the decoded fields are not touched.
+// Reads the main header or the fixed part of a block (as a file header) and
+// decodes it. Returns the bytes read: 0 when the image has too few left, and
+// then the decoded fields are not touched.
 uint32_t ReadBlockHeader(BlockKind kind) {
   uint8_t raw[rar::kFileHeaderSize];
+  const uint32_t size = kind == BlockKind::kMain ? rar::kMainHeaderSize : rar::kFileHeaderSize;
+  if (ReadArchiveBytes(s.archive, raw, size) == 0) return 0;
   if (kind == BlockKind::kMain) {
-    uint32_t got = ReadArchiveBytes(s.archive, raw, rar::kMainHeaderSize);
-    if (got == 0) return 0;
-    MainHeader& h = s.main_header;
-    h.header_crc = Le16(raw);
-    h.block_type = raw[2];
-    h.flags = Le16(raw + 3);
-    h.header_size = Le16(raw + 5);
-    h.reserved1 = Le16(raw + 7);
-    h.reserved2 = Le32(raw + 9);
-    return got;
+    s.main_header = rar::ParseMainHeader(raw);
+  } else {
+    s.file_header = rar::ParseFileHeader(raw);
   }
-  uint32_t got = ReadArchiveBytes(s.archive, raw, rar::kFileHeaderSize);
-  if (got == 0) return 0;
-  FileHeader& h = s.file_header;
-  h.header_crc = Le16(raw);
-  h.block_type = raw[2];
-  h.flags = Le16(raw + 3);
-  h.header_size = Le16(raw + 5);
-  h.packed_size = Le32(raw + 7);
-  h.unpacked_size = Le32(raw + 11);
-  h.host_system = raw[15];
-  h.file_crc = Le32(raw + 16);
-  h.modified_time = Le32(raw + 20);
-  h.version_needed = raw[24];
-  h.method = raw[25];
-  h.name_size = Le16(raw + 26);
-  h.attributes = Le32(raw + 28);
-  return got;
+  return size;
 }
 
 // Reads and checks the signature, then the main header. An image that starts
 // with neither signature is not an archive.
 bool CheckSignature() {
-  uint8_t signature[7];
+  uint8_t signature[rar::kSignatureSize];
   if (ReadArchiveBytes(s.archive, signature, sizeof signature) != sizeof signature) return false;
-  if (std::memcmp(signature, rar::kSignature, 7) != 0 &&
-      std::memcmp(signature, rar::kAlternativeSignature, 7) != 0) {
+  if (std::memcmp(signature, rar::kSignature, sizeof signature) != 0 &&
+      std::memcmp(signature, rar::kAlternativeSignature, sizeof signature) != 0) {
     return false;
   }
   return ReadBlockHeader(BlockKind::kMain) == rar::kMainHeaderSize;
@@ -76,13 +49,13 @@ int FindNextFile() {
   for (;;) {
     s.block_start = static_cast<int32_t>(s.archive->offset);
     if (ReadBlockHeader(BlockKind::kFile) == 0) return 0;
-    const FileHeader& h = s.file_header;
-    if (h.header_size < 7) return 0;
+    const rar::FileHeader& h = s.file_header;
+    if (h.header_size < rar::kBlockHeaderSize) return 0;
     int64_t next = static_cast<int64_t>(s.block_start) + h.header_size;
     if (h.flags & rar::kLongBlock) next += h.packed_size;
     // Block positions are signed 32-bit; a block reaching past that range
     // cannot lie in any image we read, so the walk ends there.
-    if (next <= s.block_start || next > INT32_MAX) return 0;
+    if (next <= s.block_start || next > rar::kMaxArchiveSize) return 0;
     s.next_block_pos = static_cast<int32_t>(next);
     if (h.block_type == rar::kFileBlock || h.block_type == rar::kOldSubBlock) break;
     s.archive->offset = static_cast<uint32_t>(s.next_block_pos);
@@ -107,15 +80,12 @@ int FindNextFile() {
 // count: a header may claim any packed size, and a few hostile bytes must not
 // make the engine allocate, clear and checksum gigabytes for a file that
 // cannot be delivered.
-bool HeaderIsPlausible(const FileHeader& h) {
-  if (h.header_size < rar::kFileHeaderSize + h.name_size) return false;
+bool HeaderIsPlausible(const rar::FileHeader& h) {
+  if (!rar::HeaderHoldsName(h)) return false;
   uint64_t data_start = static_cast<uint64_t>(s.block_start) + h.header_size;
   uint64_t present = data_start < s.archive->size ? s.archive->size - data_start : 0;
   if (present > h.packed_size) present = h.packed_size;
-  if (h.method == rar::kMethodStored) return h.unpacked_size <= present;
-  // The decoder counts output in a signed 32-bit number.
-  if (h.unpacked_size > INT32_MAX) return false;
-  return static_cast<uint64_t>(h.unpacked_size) <= present * rar::kMaxBytesPerPackedByte;
+  return rar::SizeIsPossible(h, present);
 }
 
 // A stored file is one read from the archive straight into the output. Stored
@@ -127,8 +97,8 @@ void CopyStoredFile() {
 
 // Decodes (or copies) the current file and, for the wanted one, checks its CRC.
 bool ProcessFile() {
-  const FileHeader& h = s.file_header;
-  if (h.version_needed < rar::kMinVersion || h.version_needed > rar::kMaxVersion) return false;
+  const rar::FileHeader& h = s.file_header;
+  if (!rar::VersionSupported(h.version_needed)) return false;
   s.unpacked_size = h.unpacked_size;
   s.packed_remaining = h.packed_size;
   bytes_left = static_cast<int32_t>(h.unpacked_size);
@@ -174,7 +144,7 @@ int RunDriver() {
   s.is_target = false;
   s.archive->offset = 0;
   if (!CheckSignature()) return 0;
-  s.window = static_cast<uint8_t*>(std::malloc(kWindowSize));
+  s.window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
   if (s.window == nullptr) return 0;
   int result = WalkArchive();
   std::free(s.window);
@@ -221,7 +191,7 @@ int ExtractFile(uint8_t** buffer_out, uint32_t* size_out, const char* name,
   s.stream_started = false;
   int result = 0;
   if (name != nullptr && archive != nullptr) {
-    // Names are at most 259 characters; a longer one is cut rather than overrun.
+    // Names are at most rar::kMaxNameLength bytes; a longer one is cut rather than overrun.
     std::strncpy(s.target_name, name, sizeof s.target_name - 1);
     s.target_name[sizeof s.target_name - 1] = '\0';
     result = RunDriver();

@@ -9,40 +9,16 @@
 
 #include <cstdint>
 
+#include "archive/archive_format.h"
 #include "data/memory_archive.h"
-
-struct MainHeader {
-  uint16_t header_crc;
-  uint8_t block_type;
-  uint16_t flags;
-  uint16_t header_size;
-  uint16_t reserved1;
-  uint32_t reserved2;
-};
-
-struct FileHeader {
-  uint16_t header_crc;
-  uint8_t block_type;
-  uint16_t flags;
-  uint16_t header_size;
-  uint32_t packed_size;
-  uint32_t unpacked_size;
-  uint8_t host_system;
-  uint32_t file_crc;
-  uint32_t modified_time;
-  uint8_t version_needed;
-  uint8_t method;
-  uint16_t name_size;
-  uint32_t attributes;
-};
 
 // Bookkeeping of the call in progress. The decompressor writes through it.
 struct ExtractState {
   MemoryArchive* archive;
   char target_name[260];
   char entry_name[260];
-  MainHeader main_header;
-  FileHeader file_header;
+  rar::MainHeader main_header;
+  rar::FileHeader file_header;
   int32_t block_start;
   int32_t next_block_pos;
   uint8_t last_block_type;
@@ -56,8 +32,6 @@ struct ExtractState {
 };
 
 extern ExtractState extract_state;
-
-inline constexpr uint32_t kWindowSize = 1u << 20;
 
 // Returns 1 and hands over a malloc'd buffer (free() it) and its size, or
 // returns 0 with *buffer_out null and *size_out 0. `password` has no use and

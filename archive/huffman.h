@@ -13,10 +13,12 @@
 
 #include <cstdint>
 
+#include "archive/archive_format.h"
 #include "archive/bit_input.h"
 
-inline constexpr uint32_t kMaxSymbols = 298;
-inline constexpr uint32_t kMaxCodeLength = 15;
+// The largest alphabet is LZ mode's main one.
+inline constexpr uint32_t kMaxSymbols = rar::kMainSymbols;
+using rar::kMaxCodeLength;
 inline constexpr uint32_t kFastBits = 10;
 inline constexpr uint32_t kFastSymbolShift = 6;
 

@@ -53,27 +53,28 @@ void LzSteps() {
       s = DecodeSymbolSlow(t.main_table, in.Peek16(), code_length);
       in.Skip(code_length);
     }
-    if (s < 256) {
+    if (s < rar::kLiteralCount) {
       QUARB_COUNT(literals);
       data[write_pos] = static_cast<uint8_t>(s);
       write_pos = (write_pos + 1) & kWindowMask;
       produced += 1;
-    } else if (s >= 270) {
+    } else if (s >= rar::kMatchFirst) {
       // The commonest match first: coded length and distance.
       QUARB_COUNT(long_match);
       in.TopUp();
-      uint32_t k = s - 270;
-      uint32_t length = LengthBase[k] + 3 + in.Take(LengthExtraBits[k]);
+      uint32_t k = s - rar::kMatchFirst;
+      uint32_t length = rar::kLengthBase[k] + rar::kMatchLengthBase + in.Take(rar::kLengthExtraBits[k]);
       uint32_t slot = DecodeSymbol(in, t.distance_table);
-      uint32_t distance = DistanceBase[slot] + 1 + in.Take(DistanceExtraBits[slot]);
-      length += (distance >= 0x2000) + (distance >= 0x40000);
+      uint32_t distance =
+          rar::kDistanceBase[slot] + rar::kDistanceBias + in.Take(rar::kDistanceExtraBits[slot]);
+      length += rar::LengthBonus(rar::LengthCoding::kWithDistance, distance);
       m.prev_distance = distance;
       m.prev_length = length;
       m.recent_distances[m.recent_next & 3] = distance;
       ++m.recent_next;
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
-    } else if (s == 269) {
+    } else if (s == rar::kNewTables) {
       QUARB_COUNT(lz_new_tables);
       in.Store();
       w.write_pos = write_pos;
@@ -85,23 +86,24 @@ void LzSteps() {
       in.TopUp();
       uint32_t distance;
       uint32_t length;
-      if (s > 260) {
+      if (s >= rar::kShortFirst) {
         QUARB_COUNT(short_match);
-        uint32_t k = s - 261;
-        distance = ShortDistanceBase[k] + 1 + in.Take(ShortDistanceExtraBits[k]);
-        length = 2;
-      } else if (s != 256) {
+        uint32_t k = s - rar::kShortFirst;
+        distance = rar::kShortDistanceBase[k] + rar::kDistanceBias + in.Take(rar::kShortDistanceExtraBits[k]);
+        length = rar::kShortMatchLength;
+      } else if (s != rar::kRepeatLast) {
         QUARB_COUNT(recent_distance);
-        distance = m.recent_distances[(m.recent_next - s) & 3];
+        // 257 is the newest: recent_next - 1.
+        distance = m.recent_distances[(m.recent_next - (s - rar::kRecentFirst + 1)) & 3];
         uint32_t slot = DecodeSymbol(in, t.repeat_table);
-        length = LengthBase[slot] + 2 + in.Take(LengthExtraBits[slot]);
-        length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+        length = rar::kLengthBase[slot] + rar::kRecentLengthBase + in.Take(rar::kLengthExtraBits[slot]);
+        length += rar::LengthBonus(rar::LengthCoding::kAtRecentDistance, distance);
       } else {
         QUARB_COUNT(repeat_last);
         distance = m.prev_distance;
         length = m.prev_length;
       }
-      if (s != 256) {
+      if (s != rar::kRepeatLast) {
         m.prev_distance = distance;
         m.prev_length = length;
       }
@@ -199,7 +201,7 @@ void LzStepsFast(const LzEntries& le) {
         }
         distance = EntryBase(d) + EntryExtra(bits, d);
         consume(EntryConsume(d));
-        length = EntryValue(entry) + extra + (distance >= 0x2000) + (distance >= 0x40000);
+        length = EntryValue(entry) + extra + rar::LengthBonus(rar::LengthCoding::kWithDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
       } else if (kind == kShortMatch) {
@@ -219,7 +221,7 @@ void LzStepsFast(const LzEntries& le) {
         }
         length = EntryBase(rp) + EntryExtra(bits, rp);
         consume(EntryConsume(rp));
-        length += (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
+        length += rar::LengthBonus(rar::LengthCoding::kAtRecentDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
       } else if (kind == kRepeatLast) {
@@ -267,8 +269,8 @@ int32_t StepOutputBudget() {
   const SlidingWindow& w = sliding_window;
   int64_t budget = int64_t{bytes_left} + 1;
   uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
-  budget = std::min<int64_t>(budget, kWindowBytes - (kFlushRoom - 1) - pending);
-  if (w.unwritten_tail) budget = std::min<int64_t>(budget, kWindowBytes - kFlushRoom - w.write_pos);
+  budget = std::min<int64_t>(budget, rar::kWindowSize - (kFlushRoom - 1) - pending);
+  if (w.unwritten_tail) budget = std::min<int64_t>(budget, rar::kWindowSize - kFlushRoom - w.write_pos);
   return static_cast<int32_t>(budget);
 }
 
@@ -318,8 +320,8 @@ void UnpackFile(uint8_t* window) {
     // Damaged or truncated data: what is left would be decoded from stale
     // bytes, possibly forever (a table block announced over and over).
     if (InputUsedUp()) break;
-    if (((w.write_pos - w.flush_pos) & kWindowMask) > kWindowBytes - kFlushRoom) FlushWindow();
-    if (w.unwritten_tail && w.write_pos >= kWindowBytes - kFlushRoom) ClearUnwrittenTail();
+    if (((w.write_pos - w.flush_pos) & kWindowMask) > rar::kWindowSize - kFlushRoom) FlushWindow();
+    if (w.unwritten_tail && w.write_pos >= rar::kWindowSize - kFlushRoom) ClearUnwrittenTail();
     if (decoder_tables.audio_mode) {
       AudioSteps();
     } else if (const LzEntries* entries = CurrentLzEntries()) {

@@ -1,6 +1,6 @@
 #include "archive/lz_entries.h"
 
-#include "archive/lz_decoder.h"
+#include "archive/archive_format.h"
 
 namespace {
 
@@ -8,17 +8,17 @@ constexpr uint32_t Entry(uint32_t extra, uint32_t rest) { return extra | (extra 
 
 // The entries of every symbol, for codes of 0 bits.
 struct SymbolEntries {
-  uint32_t main[kMainSymbols];
-  uint32_t distance[kDistanceSymbols];
-  uint32_t repeat[kRepeatSymbols];
+  uint32_t main[rar::kMainSymbols];
+  uint32_t distance[rar::kDistanceSymbols];
+  uint32_t repeat[rar::kRepeatSymbols];
 };
 
 const SymbolEntries& Entries() {
   static const SymbolEntries entries = [] {
     SymbolEntries e{};
-    for (uint32_t s = 0; s < kMainSymbols; ++s) e.main[s] = MainEntryOf(s);
-    for (uint32_t s = 0; s < kDistanceSymbols; ++s) e.distance[s] = DistanceEntryOf(s);
-    for (uint32_t s = 0; s < kRepeatSymbols; ++s) e.repeat[s] = RepeatEntryOf(s);
+    for (uint32_t s = 0; s < rar::kMainSymbols; ++s) e.main[s] = MainEntryOf(s);
+    for (uint32_t s = 0; s < rar::kDistanceSymbols; ++s) e.distance[s] = DistanceEntryOf(s);
+    for (uint32_t s = 0; s < rar::kRepeatSymbols; ++s) e.repeat[s] = RepeatEntryOf(s);
     return e;
   }();
   return entries;
@@ -27,24 +27,26 @@ const SymbolEntries& Entries() {
 }  // namespace
 
 uint32_t MainEntryOf(uint32_t s) {
-  if (s < 256) return (kLiteral << 24) | (s << 16);
-  if (s == 256) return kRepeatLast << 24;
-  if (s < 261) return (kRecentMatch << 24) | ((s & 3) << 16);
-  if (s < 269) {
-    uint32_t k = s - 261;
-    return Entry(ShortDistanceExtraBits[k], (kShortMatch << 24) | ((ShortDistanceBase[k] + 1u) << 16));
+  if (s < rar::kLiteralCount) return (kLiteral << 24) | (s << 16);
+  if (s == rar::kRepeatLast) return kRepeatLast << 24;
+  if (s < rar::kShortFirst) return (kRecentMatch << 24) | ((s - rar::kRecentFirst + 1) << 16);
+  if (s < rar::kNewTables) {
+    uint32_t k = s - rar::kShortFirst;
+    return Entry(rar::kShortDistanceExtraBits[k],
+                 (kShortMatch << 24) | ((rar::kShortDistanceBase[k] + rar::kDistanceBias) << 16));
   }
-  if (s == 269) return kNewTables << 24;
-  uint32_t k = s - 270;
-  return Entry(LengthExtraBits[k], (kLongMatch << 24) | ((LengthBase[k] + 3u) << 16));
+  if (s == rar::kNewTables) return kNewTables << 24;
+  uint32_t k = s - rar::kMatchFirst;
+  return Entry(rar::kLengthExtraBits[k],
+               (kLongMatch << 24) | ((rar::kLengthBase[k] + rar::kMatchLengthBase) << 16));
 }
 
 uint32_t DistanceEntryOf(uint32_t slot) {
-  return Entry(DistanceExtraBits[slot], (DistanceBase[slot] + 1) << 11);
+  return Entry(rar::kDistanceExtraBits[slot], (rar::kDistanceBase[slot] + rar::kDistanceBias) << 11);
 }
 
 uint32_t RepeatEntryOf(uint32_t slot) {
-  return Entry(LengthExtraBits[slot], (LengthBase[slot] + 2u) << 11);
+  return Entry(rar::kLengthExtraBits[slot], (rar::kLengthBase[slot] + rar::kRecentLengthBase) << 11);
 }
 
 void BuildLzEntries(LzEntries& e) {

@@ -8,10 +8,11 @@
 // An entry holds the bits to consume (code and extra bits) in bits 0-5 and
 // the extra bits' count in bits 6-10. Main entries hold a kind in bits 24-31
 // (kLiteral ... kNewTables) and a value in bits 16-23: the literal byte, the
-// length's base (+3) of a match with coded length and distance, the
-// distance's base (+1) of a short match, or the recent distance's index
-// (257-260). Distance and repeat entries hold the base (+1 for distances,
-// +2 for lengths) in bits 11-31. An entry of 0: the code is longer than
+// length's base (with rar::kMatchLengthBase) of a match with coded length and
+// distance, the distance's base (with rar::kDistanceBias) of a short match, or
+// how far back the recent distance lies (1 for 257, the newest, to 4).
+// Distance and repeat entries hold the base (with rar::kDistanceBias and
+// rar::kRecentLengthBase) in bits 11-31. An entry of 0: the code is longer than
 // kFastBits, decode it through the bounds.
 #pragma once
 

@@ -9,7 +9,7 @@ SlidingWindow sliding_window;
 void ClearUnwrittenTail() {
   SlidingWindow& w = sliding_window;
   if (!w.unwritten_tail) return;
-  std::memset(w.data + w.write_pos, 0, kWindowBytes - w.write_pos);
+  std::memset(w.data + w.write_pos, 0, rar::kWindowSize - w.write_pos);
   w.unwritten_tail = false;
 }
 
@@ -31,7 +31,7 @@ void FlushWindow() {
     s.written += n;
     return;
   }
-  uint32_t tail = kWindowBytes - flush_pos;
+  uint32_t tail = rar::kWindowSize - flush_pos;
   uint32_t head = write_pos;
   if (uint64_t{s.written} + tail + head > s.unpacked_size) {
     bytes_left = -1;

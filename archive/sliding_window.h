@@ -1,10 +1,11 @@
-// The 1 MiB circular window the decoder writes into, and its delivery into
-// the wanted file's output buffer.
+// The circular window of rar::kWindowSize bytes that the decoder writes
+// into, and its delivery into the wanted file's output buffer.
 //
-// Every index is taken modulo 2^20. Bytes between flush_pos and write_pos are
-// produced but not yet delivered; the decoder flushes before any step that
-// starts with less than 270 bytes of free room, so a step (at most 260 bytes)
-// never overwrites them.
+// Every index is taken modulo the window's size. Bytes between flush_pos and
+// write_pos are produced but not yet delivered; the decoder flushes before
+// any step that starts with less than kFlushRoom bytes of free room
+// (decoder_steps.h), so a step (at most rar::kMaxMatchLength bytes) never
+// overwrites them.
 //
 // A fresh stream's window reads as zeros. Clearing the whole megabyte for
 // every file would cost more than decoding a small one, so the clearing is
@@ -17,8 +18,9 @@
 #include <cstdint>
 #include <cstring>
 
-inline constexpr uint32_t kWindowBytes = 1u << 20;
-inline constexpr uint32_t kWindowMask = kWindowBytes - 1;
+#include "archive/archive_format.h"
+
+inline constexpr uint32_t kWindowMask = rar::kWindowSize - 1;
 
 struct SlidingWindow {
   uint8_t* data;        // provided by the extraction driver, once per call
@@ -66,8 +68,8 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
                              uint32_t length) {
   uint32_t src = (write_pos - distance) & kWindowMask;
   if (src == write_pos) return (write_pos + length) & kWindowMask;
-  if (write_pos + length <= kWindowBytes && src + length <= kWindowBytes && distance >= 8 &&
-      distance <= kWindowBytes - 8) {
+  if (write_pos + length <= rar::kWindowSize && src + length <= rar::kWindowSize && distance >= 8 &&
+      distance <= rar::kWindowSize - 8) {
     uint8_t* out = data + write_pos;
     const uint8_t* in = data + src;
     if (length >= 8) {
@@ -87,7 +89,7 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
     }
     return write_pos + length;
   }
-  if (distance == 1 && write_pos + length <= kWindowBytes) {
+  if (distance == 1 && write_pos + length <= rar::kWindowSize) {
     std::memset(data + write_pos, data[src], length);
     return write_pos + length;
   }
@@ -112,7 +114,7 @@ inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t dista
   // (a match that reaches them clears the tail first); otherwise they are
   // put back, as a match reaching back 2^20 bytes may still read them.
   if (length <= 32 && distance >= length && distance <= write_pos &&
-      write_pos + length + 32 <= kWindowBytes) {
+      write_pos + length + 32 <= rar::kWindowSize) {
     uint8_t* out = w.data + write_pos;
     uint8_t copy[32], keep[32];
     std::memcpy(copy, out - distance, 32);

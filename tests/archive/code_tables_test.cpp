@@ -29,11 +29,11 @@ BitWriter BlockStart(bool audio, bool keep, uint32_t channels = 1) {
 void Pre(BitWriter& w, uint32_t symbol) { FlatPrecode().Write(w, symbol); }
 
 Lengths Previous() {
-  return Lengths(decoder_tables.previous_lengths, decoder_tables.previous_lengths + kMaxLengths);
+  return Lengths(decoder_tables.previous_lengths, decoder_tables.previous_lengths + rar::kMaxTableLengths);
 }
 
 void SetPrevious(uint8_t value) {
-  std::memset(decoder_tables.previous_lengths, value, kMaxLengths);
+  std::memset(decoder_tables.previous_lengths, value, rar::kMaxTableLengths);
 }
 
 void ReadBlock(const BitWriter& w) {
@@ -45,14 +45,14 @@ void ReadBlock(const BitWriter& w) {
 
 TEST(CodeTables, WithoutBit14TheLengthsAreThePrecodeSymbols) {
   SetPrevious(9);
-  Lengths lengths(kLzLengths);
+  Lengths lengths(rar::kLzLengths);
   for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = static_cast<uint8_t>(i % 16);
   BitWriter w;
   WriteTableBlock(w, false, 1, lengths);
   ReadBlock(w);
   EXPECT_FALSE(decoder_tables.audio_mode);
   Lengths expected = lengths;
-  expected.resize(kMaxLengths, 0);  // the clear reaches the whole array
+  expected.resize(rar::kMaxTableLengths, 0);  // the clear reaches the whole array
   EXPECT_EQ(Previous(), expected);
   EXPECT_EQ(BitsConsumed(), w.bit_count());
   EXPECT_EQ(decoder_tables.main_table.count, 298u);
@@ -63,7 +63,7 @@ TEST(CodeTables, WithoutBit14TheLengthsAreThePrecodeSymbols) {
 TEST(CodeTables, WithBit14TheSymbolsAreAddedModulo16) {
   SetPrevious(3);
   BitWriter w = BlockStart(false, true);
-  for (uint32_t i = 0; i < kLzLengths; ++i) Pre(w, i == 0 ? 15 : i % 16);
+  for (uint32_t i = 0; i < rar::kLzLengths; ++i) Pre(w, i == 0 ? 15 : i % 16);
   ReadBlock(w);
   Lengths got = Previous();
   EXPECT_EQ(got[0], 2);  // 3 + 15 wraps to 2
@@ -94,7 +94,7 @@ TEST(CodeTables, RunsAtTheirLimits) {
   Pre(w, 18);
   w.Put(0, 7);  // eleven zeros
   uint32_t written = 1 + 6 + 1 + 10 + 1 + 138 + 1 + 3 + 3 + 11;  // 175
-  for (uint32_t i = written; i < kLzLengths; ++i) Pre(w, 1);
+  for (uint32_t i = written; i < rar::kLzLengths; ++i) Pre(w, 1);
   ReadBlock(w);
   Lengths got = Previous();
   Lengths expected;
@@ -105,35 +105,35 @@ TEST(CodeTables, RunsAtTheirLimits) {
   expected.insert(expected.end(), 138, 0);
   expected.insert(expected.end(), 4, 9);
   expected.insert(expected.end(), 14, 0);
-  expected.insert(expected.end(), kLzLengths - written, 1);
-  ASSERT_EQ(expected.size(), kLzLengths);
-  EXPECT_EQ(Lengths(got.begin(), got.begin() + kLzLengths), expected);
+  expected.insert(expected.end(), rar::kLzLengths - written, 1);
+  ASSERT_EQ(expected.size(), rar::kLzLengths);
+  EXPECT_EQ(Lengths(got.begin(), got.begin() + rar::kLzLengths), expected);
   EXPECT_EQ(BitsConsumed(), w.bit_count());
 }
 
 TEST(CodeTables, ARunPastTheLastLengthIsCutAndEndsTheBlock) {
   SetPrevious(0);
   BitWriter w = BlockStart(false, false);
-  for (uint32_t i = 0; i < kLzLengths - 10; ++i) Pre(w, 2);
+  for (uint32_t i = 0; i < rar::kLzLengths - 10; ++i) Pre(w, 2);
   Pre(w, 18);
   w.Put(0x7F, 7);  // 138 zeros, 10 of them fit
   uint64_t block_end = w.bit_count();
   Pre(w, 3);  // not part of the block
   ReadBlock(w);
   Lengths got = Previous();
-  EXPECT_EQ(got[kLzLengths - 11], 2);
-  for (uint32_t i = kLzLengths - 10; i < kLzLengths; ++i) EXPECT_EQ(got[i], 0) << i;
+  EXPECT_EQ(got[rar::kLzLengths - 11], 2);
+  for (uint32_t i = rar::kLzLengths - 10; i < rar::kLzLengths; ++i) EXPECT_EQ(got[i], 0) << i;
   EXPECT_EQ(BitsConsumed(), block_end);
 
   // The same with a repeat of the previous length.
   SetPrevious(0);
   BitWriter r = BlockStart(false, false);
-  for (uint32_t i = 0; i < kLzLengths - 2; ++i) Pre(r, 6);
+  for (uint32_t i = 0; i < rar::kLzLengths - 2; ++i) Pre(r, 6);
   Pre(r, 16);
   r.Put(3, 2);
   ReadBlock(r);
-  EXPECT_EQ(Previous()[kLzLengths - 1], 6);
-  EXPECT_EQ(Previous()[kLzLengths], 0);
+  EXPECT_EQ(Previous()[rar::kLzLengths - 1], 6);
+  EXPECT_EQ(Previous()[rar::kLzLengths], 0);
   EXPECT_EQ(BitsConsumed(), r.bit_count());
 }
 
@@ -142,7 +142,7 @@ TEST(CodeTables, ARepeatAtTheFirstPositionRepeatsZero) {
   BitWriter w = BlockStart(false, true);  // even when differences are coded
   Pre(w, 16);
   w.Put(0, 2);
-  for (uint32_t i = 3; i < kLzLengths; ++i) Pre(w, 0);
+  for (uint32_t i = 3; i < rar::kLzLengths; ++i) Pre(w, 0);
   ReadBlock(w);
   Lengths got = Previous();
   EXPECT_EQ(got[0], 0);
@@ -155,13 +155,13 @@ TEST(CodeTables, LengthsABlockDoesNotReachKeepTheirValuesAcrossModes) {
   decoder_tables.current_channel = 0;
   // Four channels: all 1028 lengths, 5 everywhere.
   BitWriter audio = BlockStart(true, false, 4);
-  for (uint32_t i = 0; i < kMaxLengths; ++i) Pre(audio, 5);
+  for (uint32_t i = 0; i < rar::kMaxTableLengths; ++i) Pre(audio, 5);
   ReadBlock(audio);
   EXPECT_TRUE(decoder_tables.audio_mode);
   EXPECT_EQ(decoder_tables.channel_count, 4u);
   // LZ with differences: only the first 374 change.
   BitWriter lz = BlockStart(false, true);
-  for (uint32_t i = 0; i < kLzLengths; ++i) Pre(lz, 1);
+  for (uint32_t i = 0; i < rar::kLzLengths; ++i) Pre(lz, 1);
   ReadBlock(lz);
   Lengths got = Previous();
   EXPECT_EQ(got[0], 6);
@@ -171,7 +171,7 @@ TEST(CodeTables, LengthsABlockDoesNotReachKeepTheirValuesAcrossModes) {
   // Back to four channels with differences of 0: the audio tables see the
   // LZ lengths at the front and their own further on.
   BitWriter back = BlockStart(true, true, 4);
-  for (uint32_t i = 0; i < kMaxLengths; ++i) Pre(back, 0);
+  for (uint32_t i = 0; i < rar::kMaxTableLengths; ++i) Pre(back, 0);
   ReadBlock(back);
   EXPECT_EQ(Previous(), got);
 }
@@ -179,7 +179,7 @@ TEST(CodeTables, LengthsABlockDoesNotReachKeepTheirValuesAcrossModes) {
 TEST(CodeTables, AudioBlocksSetTheChannelCountAndKeepTheRotationWhenTheyCan) {
   auto audio_block = [](uint32_t channels) {
     BitWriter w = BlockStart(true, false, channels);
-    for (uint32_t i = 0; i < kAudioSymbols * channels; ++i) Pre(w, 9);
+    for (uint32_t i = 0; i < rar::kAudioSymbols * channels; ++i) Pre(w, 9);
     return w;
   };
   decoder_tables.current_channel = 3;
@@ -194,7 +194,7 @@ TEST(CodeTables, AudioBlocksSetTheChannelCountAndKeepTheRotationWhenTheyCan) {
 // An LZ table block in which main symbol 269 and the literal 'A' have
 // codes, and the code of 269 itself.
 Lengths LzLengthsWith269() {
-  Lengths lengths(kLzLengths, 0);
+  Lengths lengths(rar::kLzLengths, 0);
   lengths['A'] = 1;
   lengths[269] = 1;
   return lengths;
@@ -226,7 +226,7 @@ TEST(CheckEndOfData, TakesUpATableBlockAnnouncedAfterTheLastSymbol) {
   WriteTableBlock(w, false, 1, first);
   uint64_t data_end_bits = w.bit_count();
   main.Write(w, 269);
-  Lengths second(kAudioSymbols * 3, 8);
+  Lengths second(rar::kAudioSymbols * 3, 8);
   WriteTableBlock(w, true, 3, second);
   LoadBits(w.bytes());
   ReadCodeTables();

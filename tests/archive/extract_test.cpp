@@ -151,8 +151,9 @@ TEST(ExtractFile, OnlyTheLongBlockFlagAddsADataSize) {
   pack::AppendRawBlock(image, 0x7A, 0x7FFF, body);
   pack::AppendRawBlock(image, 0x75, 0x0000, {});
   pack::AppendFileBlock(image, Stored("f", Text("reached")));
-  ASSERT_EQ(image[7 + 13 + 5], 7 + 13);
-  ASSERT_EQ(image[7 + 13 + 20 + 5], 7);
+  const size_t first = rar::kSignatureSize + rar::kMainHeaderSize;
+  ASSERT_EQ(rar::ParseBlockHeader(&image[first]).header_size, 7 + 13);
+  ASSERT_EQ(rar::ParseBlockHeader(&image[first + 20]).header_size, rar::kBlockHeaderSize);
   EXPECT_EQ(Extract(image, "f"), Text("reached"));
 }
 
@@ -188,16 +189,16 @@ TEST(ExtractFile, LongNamesMatchOnTheFirst259Bytes) {
 
 TEST(ExtractFile, HeaderTooSmallForItsNameIsDamage) {
   pack::FileBlock block = Stored("name.txt", Text("abc"));
-  block.header_size = 32 + 4;  // less than 32 + 8
+  block.header_size = rar::kFileHeaderSize + 4;  // less than the fixed part and the 8 name bytes
   Bytes image = ArchiveOf({block});
   EXPECT_EQ(Extract(image, "name.txt"), std::nullopt);
   // One byte short: the data would start at the name's last byte, and the
   // CRC is that of what would be read from there.
-  block.header_size = 32 + 8 - 1;
+  block.header_size = rar::kFileHeaderSize + 8 - 1;
   block.file_crc = Crc32Of("tab", 3);
   EXPECT_EQ(Extract(ArchiveOf({block}), "name.txt"), std::nullopt);
   // Exactly the name: fine.
-  block.header_size = 32 + 8;
+  block.header_size = rar::kFileHeaderSize + 8;
   block.file_crc = Crc32Of("abc", 3);
   EXPECT_EQ(Extract(ArchiveOf({block}), "name.txt"), Text("abc"));
 }

@@ -69,16 +69,16 @@ void RandomSymbols(StreamWriter& s, Expected& e, History& h, uint32_t steps, std
       Copy(e, h, distance, coded + (distance >= 0x2000) + (distance >= 0x40000));
     } else if (kind < 15) {
       uint32_t k = rng() % 8;
-      uint32_t extra = rng() % (1u << ShortDistanceExtraBits[k]);
+      uint32_t extra = rng() % (1u << rar::kShortDistanceExtraBits[k]);
       s.Short(k, extra);
-      Copy(e, h, ShortDistanceBase[k] + 1 + extra, 2);
+      Copy(e, h, rar::kShortDistanceBase[k] + 1 + extra, 2);
     } else if (kind < 18) {
       uint32_t which = rng() % 4;
       uint32_t slot = rng() % 28;
-      uint32_t extra = rng() % (1u << LengthExtraBits[slot]);
+      uint32_t extra = rng() % (1u << rar::kLengthExtraBits[slot]);
       s.Recent(which, slot, extra);
       uint32_t distance = h.ring[(h.next - 1 - which) & 3];
-      uint32_t length = LengthBase[slot] + 2 + extra + (distance >= 0x101) +
+      uint32_t length = rar::kLengthBase[slot] + 2 + extra + (distance >= 0x101) +
                         (distance >= 0x2000) + (distance >= 0x40000);
       Copy(e, h, distance, length);
     } else {

@@ -52,9 +52,7 @@ const std::vector<Archive>& Archives() {
         Entry entry;
         entry.name = e.name.substr(0, e.name.find('\0'));
         entry.start = e.offset;
-        // The header is 32 bytes, the name and what follows it.
-        uint16_t header_size = static_cast<uint16_t>(a.image[e.offset + 5] | (a.image[e.offset + 6] << 8));
-        entry.end = e.offset + header_size + e.packed_size;
+        entry.end = e.offset + e.header_size + e.packed_size;
         std::optional<Bytes> content = Extract(a.image, entry.name);
         if (!content) throw std::runtime_error(a.file + ": " + entry.name + " does not extract");
         entry.content = *content;
@@ -66,10 +64,6 @@ const std::vector<Archive>& Archives() {
   }();
   return archives;
 }
-
-// The fixed part of a file header, and where the file's CRC-32 lies in it.
-constexpr uint32_t kFixedHeader = 32;
-constexpr uint32_t kCrcAt = 16;
 
 // The entry whose block reaches past `offset`, the first such.
 const Entry* EntryAt(const Archive& a, uint32_t offset) {
@@ -123,8 +117,8 @@ TEST(Robustness, RandomBitFlipsEndWithTheFileOrACleanFailure) {
     std::optional<Bytes> out = Extract(image, e.name);
     if (out) {
       ASSERT_EQ(*out, e.content) << a.file << " round " << round;
-      ASSERT_TRUE(std::equal(image.begin() + e.start + kCrcAt, image.begin() + e.start + kCrcAt + 4,
-                             a.image.begin() + e.start + kCrcAt))
+      const uint32_t crc = e.start + rar::kFileCrcAt;
+      ASSERT_TRUE(std::equal(image.begin() + crc, image.begin() + crc + 4, a.image.begin() + crc))
           << a.file << " round " << round << ": extracted with a damaged CRC-32";
     } else {
       ++failures;
@@ -142,13 +136,14 @@ TEST(Robustness, FlipsInTheWantedFilesHeaderEndWithTheFileOrACleanFailure) {
     for (const Entry& e : a.entries) {
       SCOPED_TRACE(e.name);
       int crc_flips = 0;
-      for (uint32_t at = e.start; at < e.start + kFixedHeader; ++at) {
+      for (uint32_t at = e.start; at < e.start + rar::kFileHeaderSize; ++at) {
         for (int bit = 0; bit < 8; ++bit) {
           Bytes image = a.image;
           image[at] ^= static_cast<uint8_t>(1u << bit);
           std::optional<Bytes> out = Extract(image, e.name);
-          if (at >= e.start + kCrcAt && at < e.start + kCrcAt + 4) {
-            EXPECT_EQ(out, std::nullopt) << "CRC byte " << at - e.start - kCrcAt << ", bit " << bit;
+          const uint32_t crc = e.start + rar::kFileCrcAt;
+          if (at >= crc && at < crc + 4) {
+            EXPECT_EQ(out, std::nullopt) << "CRC byte " << at - crc << ", bit " << bit;
             ++crc_flips;
           } else if (out) {
             ASSERT_EQ(*out, e.content) << "header byte " << at - e.start << ", bit " << bit;

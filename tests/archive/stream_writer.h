@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "archive/crc32.h"
-#include "archive/lz_decoder.h"
+#include "archive/archive_format.h"
 #include "tests/archive/bit_writer.h"
 #include "tools/pack/archive_writer.h"
 
@@ -59,26 +59,26 @@ class StreamWriter {
   void Recent(uint32_t which, uint32_t slot, uint32_t extra = 0) {
     Main(257 + which);
     repeat_.Write(bits, slot);
-    bits.Put(extra, LengthExtraBits[slot]);
+    bits.Put(extra, rar::kLengthExtraBits[slot]);
   }
   // 261-268 with the distance's extra bits.
   void Short(uint32_t k, uint32_t extra) {
     Main(261 + k);
-    bits.Put(extra, ShortDistanceExtraBits[k]);
+    bits.Put(extra, rar::kShortDistanceExtraBits[k]);
   }
   // 270-297 with a coded length of 3 to 258 and a distance of 1 to 2^20.
   void Match(uint32_t coded_length, uint32_t distance) {
-    uint32_t k = Slot(LengthBase, 28, coded_length - 3);
-    uint32_t d = Slot(DistanceBase, 48, distance - 1);
+    uint32_t k = Slot(rar::kLengthBase, 28, coded_length - 3);
+    uint32_t d = Slot(rar::kDistanceBase, 48, distance - 1);
     Main(270 + k);
-    bits.Put(coded_length - 3 - LengthBase[k], LengthExtraBits[k]);
+    bits.Put(coded_length - 3 - rar::kLengthBase[k], rar::kLengthExtraBits[k]);
     distance_.Write(bits, d);
-    bits.Put(distance - 1 - DistanceBase[d], DistanceExtraBits[d]);
+    bits.Put(distance - 1 - rar::kDistanceBase[d], rar::kDistanceExtraBits[d]);
   }
   // A coded length of 2 to 257 in the repeat table's terms (257-260).
   void RecentLength(uint32_t which, uint32_t coded_length) {
-    uint32_t slot = Slot(LengthBase, 28, coded_length - 2);
-    Recent(which, slot, coded_length - 2 - LengthBase[slot]);
+    uint32_t slot = Slot(rar::kLengthBase, 28, coded_length - 2);
+    Recent(which, slot, coded_length - 2 - rar::kLengthBase[slot]);
   }
   void AudioSymbol(uint32_t symbol) { audio_.Write(bits, symbol); }
 

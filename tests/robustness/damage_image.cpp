@@ -43,8 +43,7 @@ void DataOf(const Bytes& plain, const std::string& name, uint32_t* first, uint32
   tools::Listing listing = tools::ListArchive(plain.data(), plain.size());
   for (const tools::ListedEntry& e : listing.entries) {
     if (!NamesMatch(e.name.c_str(), name.c_str())) continue;
-    uint16_t header_size = static_cast<uint16_t>(plain[e.offset + 5] | (plain[e.offset + 6] << 8));
-    *first = e.offset + header_size;
+    *first = e.offset + e.header_size;
     *end = *first + e.packed_size;
     if (*first >= *end || *end > plain.size()) Fail(name + " has no data to damage");
     return;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
 #include "archive/extract.h"
 #include "data/archive_image.h"
 #include "data/memory_archive.h"
@@ -35,14 +36,10 @@ using testing_helpers::ExtractPrefix;
 struct Member {
   std::string name;
   uint32_t start = 0;       // block start
-  uint32_t data_start = 0;  // packed data, right after the header and name
+  uint32_t data_start = 0;  // packed data, right after the header
   uint32_t data_end = 0;    // end of the packed data, where the next block starts
   Bytes content;            // as the undamaged image gives it
 };
-
-// The fixed part of a file header, and where the file's CRC-32 lies in it.
-constexpr uint32_t kFixedHeader = 32;
-constexpr uint32_t kCrcAt = 16;
 
 struct DiskImage {
   Bytes plain;  // unscrambled
@@ -66,9 +63,8 @@ const DiskImage& Disk() {
       Member m;
       m.name = e.name;
       m.start = e.offset;
-      m.data_start = e.offset + 32 + static_cast<uint32_t>(std::min<size_t>(e.name.size(), 259));
-      uint16_t header_size = static_cast<uint16_t>(d->plain[e.offset + 5] | (d->plain[e.offset + 6] << 8));
-      m.data_end = e.offset + header_size + e.packed_size;
+      m.data_start = e.offset + e.header_size;
+      m.data_end = m.data_start + e.packed_size;
       std::optional<Bytes> content = ExtractPrefix(d->plain, size, m.name);
       if (content) m.content = std::move(*content);
       d->members.push_back(std::move(m));
@@ -236,8 +232,8 @@ TEST_P(DiskImageFlips, EndWithTheFileOrAFailure) {
     std::optional<Bytes> out = ExtractPrefix(image, size, m.name);
     if (out) {
       ASSERT_EQ(*out, m.content) << m.name << ", round " << round;
-      ASSERT_TRUE(std::equal(image.begin() + m.start + kCrcAt, image.begin() + m.start + kCrcAt + 4,
-                             disk.plain.begin() + m.start + kCrcAt))
+      const uint32_t crc = m.start + rar::kFileCrcAt;
+      ASSERT_TRUE(std::equal(image.begin() + crc, image.begin() + crc + 4, disk.plain.begin() + crc))
           << m.name << " extracted with a damaged CRC-32, round " << round;
       ++kept;
     } else {
@@ -263,13 +259,14 @@ TEST_P(DiskImageHeaderFlips, EndWithTheFileOrAFailure) {
   const Member& m = disk.members[GetParam()];
   const uint32_t size = static_cast<uint32_t>(disk.plain.size());
   Bytes image = disk.plain;
-  for (uint32_t at = m.start; at < m.start + kFixedHeader; ++at) {
+  for (uint32_t at = m.start; at < m.start + rar::kFileHeaderSize; ++at) {
     for (int bit = 0; bit < 8; ++bit) {
       image[at] ^= static_cast<uint8_t>(1u << bit);
       std::optional<Bytes> out = ExtractPrefix(image, size, m.name);
       image[at] ^= static_cast<uint8_t>(1u << bit);
-      if (at >= m.start + kCrcAt && at < m.start + kCrcAt + 4) {
-        EXPECT_FALSE(out) << m.name << ": CRC byte " << at - m.start - kCrcAt << ", bit " << bit;
+      const uint32_t crc = m.start + rar::kFileCrcAt;
+      if (at >= crc && at < crc + 4) {
+        EXPECT_FALSE(out) << m.name << ": CRC byte " << at - crc << ", bit " << bit;
       } else if (out) {
         ASSERT_EQ(*out, m.content) << m.name << ": header byte " << at - m.start << ", bit " << bit;
       }

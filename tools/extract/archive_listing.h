@@ -12,7 +12,8 @@ namespace tools {
 
 struct ListedEntry {
   std::string name;
-  uint32_t offset = 0;  // block start in the archive
+  uint32_t offset = 0;       // block start in the archive
+  uint16_t header_size = 0;  // the data starts at offset + header_size
   uint16_t flags = 0;
   uint32_t packed_size = 0;
   uint32_t unpacked_size = 0;

@@ -28,7 +28,9 @@ const char kUsage[] =
 
 std::string MethodName(uint8_t method) {
   if (method == rar::kMethodStored) return "stored";
-  if (method >= 0x31 && method <= 0x35) return "m" + std::to_string(method - 0x30);
+  if (method >= rar::kMethodFastest && method <= rar::kMethodBest) {
+    return "m" + std::to_string(method - rar::kMethodStored);
+  }
   char buf[16];
   std::snprintf(buf, sizeof buf, "0x%02x", method);
   return buf;
@@ -49,8 +51,9 @@ std::string Diagnose(const tools::Listing& listing, const std::string& archive, 
   for (const tools::ListedEntry& e : listing.entries) {
     if (!NamesMatch(e.name.c_str(), name.c_str())) continue;
     if (e.after_old_sub_block) return "'" + e.name + "' lies after an old-style sub-block, which the reader does not walk past";
-    if (e.version_needed < rar::kMinVersion || e.version_needed > rar::kMaxVersion) {
-      return "'" + e.name + "' needs unpack version " + std::to_string(e.version_needed) + ", outside 13-20";
+    if (!rar::VersionSupported(e.version_needed)) {
+      return "'" + e.name + "' needs unpack version " + std::to_string(e.version_needed) + ", outside " +
+             std::to_string(rar::kMinVersion) + "-" + std::to_string(rar::kMaxVersion);
     }
     if (e.flags & rar::kFileEncrypted) return "'" + e.name + "' is encrypted, which is not supported";
     return "'" + e.name + "' is damaged (its data does not match its CRC-32)";
@@ -93,7 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "quarb-extract: %s\n", e.what());
     return 1;
   }
-  if (image.size() > INT32_MAX) {
+  if (image.size() > rar::kMaxArchiveSize) {
     std::fprintf(stderr, "quarb-extract: %s: archives of 2 GiB or more are not supported\n", archive_path.c_str());
     return 1;
   }
@@ -119,7 +122,7 @@ int main(int argc, char** argv) {
 
   const std::string& name = positional[1];
   if (name.size() > rar::kMaxNameLength) {
-    std::fprintf(stderr, "quarb-extract: names are at most 259 bytes long\n");
+    std::fprintf(stderr, "quarb-extract: names are at most %u bytes long\n", unsigned{rar::kMaxNameLength});
     return 2;
   }
   uint8_t* buffer = nullptr;

@@ -15,24 +15,20 @@ namespace pack {
 
 namespace {
 
-void Put16(Bytes& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(Bytes& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void Patch16(Bytes& out, size_t at, uint32_t v) {
-  out[at] = static_cast<uint8_t>(v);
-  out[at + 1] = static_cast<uint8_t>(v >> 8);
+// Appends `size` zero bytes for a header and returns where they start.
+size_t Reserve(Bytes& out, size_t size) {
+  size_t start = out.size();
+  out.resize(start + size, 0);
+  return start;
 }
 
 // Header CRCs are the low 16 bits of the CRC-32 of the header after its CRC
 // field, over `length` bytes.
-uint16_t HeaderCrc(const Bytes& out, size_t block_start, size_t length) {
-  return static_cast<uint16_t>(Crc32Of(out.data() + block_start + 2, length - 2) & 0xFFFF);
+void PatchHeaderCrc(Bytes& out, size_t block_start, size_t length, int32_t given) {
+  const size_t after_crc = rar::kHeaderCrcAt + sizeof(uint16_t);
+  uint32_t crc = given >= 0 ? static_cast<uint32_t>(given)
+                            : Crc32Of(out.data() + block_start + after_crc, length - after_crc);
+  rar::StoreLe16(out.data() + block_start + rar::kHeaderCrcAt, crc & 0xFFFF);
 }
 
 }  // namespace
@@ -40,68 +36,59 @@ uint16_t HeaderCrc(const Bytes& out, size_t block_start, size_t length) {
 void AppendSignature(Bytes& out, Signature signature) {
   const uint8_t* sig =
       signature == Signature::kStandard ? rar::kSignature : rar::kAlternativeSignature;
-  out.insert(out.end(), sig, sig + 7);
+  out.insert(out.end(), sig, sig + rar::kSignatureSize);
 }
 
 void AppendMainHeader(Bytes& out, uint16_t flags, const Bytes& extra, int32_t header_crc) {
-  size_t start = out.size();
-  Put16(out, 0);
-  out.push_back(rar::kMainBlock);
-  Put16(out, flags);
-  Put16(out, static_cast<uint32_t>(rar::kMainHeaderSize + extra.size()));
-  Put16(out, 0);
-  Put32(out, 0);
+  rar::MainHeader h{};
+  h.block_type = rar::kMainBlock;
+  h.flags = flags;
+  h.header_size = static_cast<uint16_t>(rar::kMainHeaderSize + extra.size());
+  size_t start = Reserve(out, rar::kMainHeaderSize);
+  rar::WriteMainHeader(h, out.data() + start);
   // As the original archiver does, the main header CRC covers the fixed part only.
-  uint16_t crc = header_crc >= 0 ? static_cast<uint16_t>(header_crc)
-                                 : HeaderCrc(out, start, rar::kMainHeaderSize);
-  Patch16(out, start, crc);
+  PatchHeaderCrc(out, start, rar::kMainHeaderSize, header_crc);
   out.insert(out.end(), extra.begin(), extra.end());
 }
 
 void AppendFileBlock(Bytes& out, const FileBlock& block) {
-  size_t start = out.size();
-  uint32_t name_size = block.name_size >= 0 ? static_cast<uint32_t>(block.name_size)
-                                            : static_cast<uint32_t>(block.name.size());
-  uint32_t header_size =
-      block.header_size >= 0
-          ? static_cast<uint32_t>(block.header_size)
-          : static_cast<uint32_t>(rar::kFileHeaderSize + block.name.size() + block.extra.size());
-  uint32_t packed_size =
-      block.packed_size_from_data ? static_cast<uint32_t>(block.data.size()) : block.packed_size;
-  Put16(out, 0);
-  out.push_back(block.block_type);
-  Put16(out, block.flags);
-  Put16(out, header_size);
-  Put32(out, packed_size);
-  Put32(out, block.unpacked_size);
-  out.push_back(block.host_system);
-  Put32(out, block.file_crc);
-  Put32(out, block.modified_time);
-  out.push_back(block.version_needed);
-  out.push_back(block.method);
-  Put16(out, name_size);
-  Put32(out, block.attributes);
+  rar::FileHeader h{};
+  h.block_type = block.block_type;
+  h.flags = block.flags;
+  h.header_size = static_cast<uint16_t>(block.header_size >= 0 ? static_cast<size_t>(block.header_size)
+                                                                : rar::kFileHeaderSize + block.name.size() +
+                                                                      block.extra.size());
+  h.packed_size = block.packed_size_from_data ? static_cast<uint32_t>(block.data.size()) : block.packed_size;
+  h.unpacked_size = block.unpacked_size;
+  h.host_system = block.host_system;
+  h.file_crc = block.file_crc;
+  h.modified_time = block.modified_time;
+  h.version_needed = block.version_needed;
+  h.method = block.method;
+  h.name_size = static_cast<uint16_t>(block.name_size >= 0 ? static_cast<uint32_t>(block.name_size)
+                                                           : static_cast<uint32_t>(block.name.size()));
+  h.attributes = block.attributes;
+  size_t start = Reserve(out, rar::kFileHeaderSize);
+  rar::WriteFileHeader(h, out.data() + start);
   out.insert(out.end(), block.name.begin(), block.name.end());
   // The CRC covers the fixed part and the name, not the extra bytes.
-  uint16_t crc = block.header_crc >= 0
-                     ? static_cast<uint16_t>(block.header_crc)
-                     : HeaderCrc(out, start, rar::kFileHeaderSize + block.name.size());
-  Patch16(out, start, crc);
+  PatchHeaderCrc(out, start, rar::kFileHeaderSize + block.name.size(), block.header_crc);
   out.insert(out.end(), block.extra.begin(), block.extra.end());
   out.insert(out.end(), block.data.begin(), block.data.end());
 }
 
 void AppendRawBlock(Bytes& out, uint8_t type, uint16_t flags, const Bytes& body, const Bytes& data) {
-  size_t start = out.size();
   bool has_data = (flags & rar::kLongBlock) != 0;
-  uint32_t header_size = static_cast<uint32_t>(7 + (has_data ? 4 : 0) + body.size());
-  Put16(out, 0);
-  out.push_back(type);
-  Put16(out, flags);
-  Put16(out, header_size);
-  if (has_data) Put32(out, static_cast<uint32_t>(data.size()));
+  const uint32_t fixed = has_data ? rar::kDataSizeAt + 4 : rar::kBlockHeaderSize;
+  rar::BlockHeader h{};
+  h.block_type = type;
+  h.flags = flags;
+  h.header_size = static_cast<uint16_t>(fixed + body.size());
+  size_t start = Reserve(out, fixed);
+  rar::WriteBlockHeader(h, out.data() + start);
+  if (has_data) rar::StoreLe32(out.data() + start + rar::kDataSizeAt, static_cast<uint32_t>(data.size()));
   out.insert(out.end(), body.begin(), body.end());
-  Patch16(out, start, HeaderCrc(out, start, header_size));
+  PatchHeaderCrc(out, start, h.header_size, -1);
   out.insert(out.end(), data.begin(), data.end());
 }
 
@@ -140,8 +127,7 @@ Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& optio
   }
   uint64_t total = 0;
   for (const InputFile& f : files) {
-    // The decoder counts a file's bytes in a signed 32-bit number.
-    if (f.data.size() > INT32_MAX) throw std::runtime_error(f.name + ": files of 2 GiB or more cannot be archived");
+    if (f.data.size() > rar::kMaxFileSize) throw std::runtime_error(f.name + ": files of 2 GiB or more cannot be archived");
     if (f.name.empty()) throw std::runtime_error("a file needs a name in the archive");
     if (f.name.size() > UINT16_MAX) throw std::runtime_error(f.name.substr(0, 40) + "...: name too long");
     total += f.data.size();
@@ -155,7 +141,7 @@ Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& optio
   for (size_t i = 0; i < files.size(); ++i) {
     const InputFile& f = files[i];
     FileBlock block;
-    block.flags = rar::kLongBlock | 0x0080;  // dictionary bits: 1 MiB
+    block.flags = rar::kLongBlock | rar::kFileWindow1M;
     const bool continues = options.solid && i > 0;
     if (continues) block.flags |= rar::kFileSolidContinuation;
     block.unpacked_size = static_cast<uint32_t>(f.data.size());
@@ -181,7 +167,7 @@ Bytes BuildArchive(const std::vector<InputFile>& files, const PackOptions& optio
     done += f.data.size();
     if (progress) progress(done, total);
   }
-  if (out.size() > INT32_MAX) throw std::runtime_error("the archive would reach 2 GiB, more than the reader takes");
+  if (out.size() > rar::kMaxArchiveSize) throw std::runtime_error("the archive would reach 2 GiB, more than the reader takes");
   if (options.scramble) {
     for (uint8_t& b : out) b ^= kArchiveKey;
   }

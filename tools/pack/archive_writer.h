@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
+
 namespace pack {
 
 using Bytes = std::vector<uint8_t>;
@@ -20,9 +22,9 @@ enum class Signature { kStandard, kAlternative };
 // version 20 written by a DOS host; AppendFileBlock computes the header CRC
 // unless header_crc is set, and header_size unless it is set.
 struct FileBlock {
-  uint8_t block_type = 0x74;
-  uint16_t flags = 0x8000;
-  int32_t header_size = -1;     // -1: 32 + name + extra
+  uint8_t block_type = rar::kFileBlock;
+  uint16_t flags = rar::kLongBlock;
+  int32_t header_size = -1;     // -1: rar::kFileHeaderSize + name + extra
   uint32_t packed_size = 0;     // ignored when packed_size_from_data
   bool packed_size_from_data = true;
   uint32_t unpacked_size = 0;
@@ -30,7 +32,7 @@ struct FileBlock {
   uint32_t file_crc = 0;
   uint32_t modified_time = 0;   // DOS date and time
   uint8_t version_needed = 20;
-  uint8_t method = 0x30;
+  uint8_t method = rar::kMethodStored;
   int32_t name_size = -1;       // -1: the name's length
   uint32_t attributes = 0x20;   // archive bit
   std::string name;

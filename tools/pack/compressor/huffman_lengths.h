@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/archive_format.h"
+
 namespace pack {
 
-inline constexpr int kMaxCodeLength = 15;
+inline constexpr int kMaxCodeLength = static_cast<int>(rar::kMaxCodeLength);
 
 // Optimal lengths (package-merge) for `freqs`, none longer than `max_length`.
 // Symbols of frequency 0 get length 0. A single used symbol gets length 1, so

@@ -16,9 +16,9 @@ void LzStats::Add(const LzCode& c) {
 }
 
 void LzStats::Add(const LzStats& o) {
-  for (int i = 0; i < kMainSymbols; ++i) main[i] += o.main[i];
-  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += o.distance[i];
-  for (int i = 0; i < kRepeatSymbols; ++i) repeat[i] += o.repeat[i];
+  for (uint32_t i = 0; i < kMainSymbols; ++i) main[i] += o.main[i];
+  for (uint32_t i = 0; i < kDistanceSymbols; ++i) distance[i] += o.distance[i];
+  for (uint32_t i = 0; i < kRepeatSymbols; ++i) repeat[i] += o.repeat[i];
   extra_bits += o.extra_bits;
 }
 
@@ -30,13 +30,13 @@ void LzStats::Decay() {
 }
 
 void LzPrices::Derive() {
-  for (int i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i] * kPriceScale;
-  for (uint32_t len = 3; len <= 258; ++len) {
-    int slot = LengthSlot(len - 3);
+  for (uint32_t i = 0; i < kDistanceSymbols; ++i) distance[i] += kDistanceExtraBits[i] * kPriceScale;
+  for (uint32_t len = rar::kMatchLengthBase; len <= kLongestMatchCoded; ++len) {
+    int slot = LengthSlot(len - rar::kMatchLengthBase);
     match_length[len] = main[kMatchFirst + slot] + kLengthExtraBits[slot] * kPriceScale;
   }
-  for (uint32_t len = 2; len <= 257; ++len) {
-    int slot = LengthSlot(len - 2);
+  for (uint32_t len = rar::kRecentLengthBase; len <= kLongestRecentCoded; ++len) {
+    int slot = LengthSlot(len - rar::kRecentLengthBase);
     recent_length[len] = repeat[slot] + kLengthExtraBits[slot] * kPriceScale;
   }
 }
@@ -67,12 +67,12 @@ LzPrices LzPrices::FromStats(const LzStats& stats) {
 
 LzPrices LzPrices::Initial() {
   LzPrices p;
-  for (int i = 0; i < kMainSymbols; ++i) p.main[i] = 8 * kPriceScale;
+  for (uint32_t i = 0; i < kMainSymbols; ++i) p.main[i] = 8 * kPriceScale;
   p.main[kRepeatLast] = 7 * kPriceScale;
   p.main[kRecentFirst] = 6 * kPriceScale;
   p.main[kNewTables] = 15 * kPriceScale;
-  for (int i = 0; i < kDistanceSymbols; ++i) p.distance[i] = 5 * kPriceScale;
-  for (int i = 0; i < kRepeatSymbols; ++i) p.repeat[i] = (i < 8 ? 3 : 5) * kPriceScale;
+  for (uint32_t i = 0; i < kDistanceSymbols; ++i) p.distance[i] = 5 * kPriceScale;
+  for (uint32_t i = 0; i < kRepeatSymbols; ++i) p.repeat[i] = (i < 8 ? 3 : 5) * kPriceScale;
   p.Derive();
   return p;
 }
@@ -81,36 +81,39 @@ bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& h, const 
                uint32_t* bits) {
   uint32_t best = UINT32_MAX;
   LzCode c;
-  if (distance == 0 || distance > kMaxDistance || length < 2 || length > kMaxMatch) return false;
+  if (distance == 0 || distance > kMaxDistance || length < rar::kShortMatchLength ||
+      length > rar::kMaxMatchLength) {
+    return false;
+  }
   if (h.prev_length == length && h.prev_distance == distance) {
     best = p.main[kRepeatLast];
     c = LzCode{};
     c.main = kRepeatLast;
   }
-  for (int k = 0; k < 4; ++k) {
+  for (uint32_t k = 0; k < rar::kRecentDistances; ++k) {
     if (h.Recent(k) != distance) continue;
     uint32_t coded = length - RecentLengthBonus(distance);
-    if (length < MinRecentLength(distance) || coded > 257) break;
+    if (length < MinRecentLength(distance) || coded > kLongestRecentCoded) break;
     uint32_t price = p.main[kRecentFirst + k] + p.recent_length[coded];
     if (price < best) {
       best = price;
-      int slot = LengthSlot(coded - 2);
+      int slot = LengthSlot(coded - rar::kRecentLengthBase);
       c = LzCode{};
       c.main = static_cast<uint16_t>(kRecentFirst + k);
       c.slot = static_cast<uint8_t>(slot);
       c.bits1 = kLengthExtraBits[slot];
-      c.extra1 = static_cast<uint16_t>(coded - 2 - kLengthBase[slot]);
+      c.extra1 = static_cast<uint16_t>(coded - rar::kRecentLengthBase - kLengthBase[slot]);
     }
   }
-  if (length == 2 && distance <= 256) {
-    int slot = ShortDistanceSlot(distance - 1);
+  if (length == rar::kShortMatchLength && distance <= kShortDistanceEnd) {
+    int slot = ShortDistanceSlot(distance - rar::kDistanceBias);
     uint32_t price = p.main[kShortFirst + slot] + kShortDistanceExtraBits[slot] * kPriceScale;
     if (price < best) {
       best = price;
       c = LzCode{};
       c.main = static_cast<uint16_t>(kShortFirst + slot);
       c.bits1 = kShortDistanceExtraBits[slot];
-      c.extra1 = static_cast<uint16_t>(distance - 1 - kShortDistanceBase[slot]);
+      c.extra1 = static_cast<uint16_t>(distance - rar::kDistanceBias - kShortDistanceBase[slot]);
     }
   }
   if (length >= MinMatchLength(distance) && length <= MaxMatchLength(distance)) {
@@ -118,15 +121,15 @@ bool CodeMatch(uint32_t length, uint32_t distance, const MatchHistory& h, const 
     uint32_t price = p.match_length[coded] + p.DistancePrice(distance);
     if (price < best) {
       best = price;
-      int lslot = LengthSlot(coded - 3);
-      int dslot = DistanceSlot(distance - 1);
+      int lslot = LengthSlot(coded - rar::kMatchLengthBase);
+      int dslot = DistanceSlot(distance - rar::kDistanceBias);
       c = LzCode{};
       c.main = static_cast<uint16_t>(kMatchFirst + lslot);
       c.bits1 = kLengthExtraBits[lslot];
-      c.extra1 = static_cast<uint16_t>(coded - 3 - kLengthBase[lslot]);
+      c.extra1 = static_cast<uint16_t>(coded - rar::kMatchLengthBase - kLengthBase[lslot]);
       c.slot = static_cast<uint8_t>(dslot);
       c.bits2 = kDistanceExtraBits[dslot];
-      c.extra2 = distance - 1 - kDistanceBase[dslot];
+      c.extra2 = distance - rar::kDistanceBias - kDistanceBase[dslot];
     }
   }
   if (best == UINT32_MAX) return false;

@@ -68,8 +68,10 @@ struct LzPrices {
   uint32_t main[codes::kMainSymbols];
   uint32_t distance[codes::kDistanceSymbols];  // slot symbol and its extra bits
   uint32_t repeat[codes::kRepeatSymbols];
-  uint32_t match_length[259];   // coded length 3-258: main symbol and extra bits
-  uint32_t recent_length[258];  // coded length 2-257: repeat symbol and extra bits
+  // By coded length, from rar::kMatchLengthBase and rar::kRecentLengthBase:
+  // the main symbol and its extra bits, the repeat symbol and its extra bits.
+  uint32_t match_length[codes::kLongestMatchCoded + 1];
+  uint32_t recent_length[codes::kLongestRecentCoded + 1];
 
   // From frequencies (their information content, rounded).
   static LzPrices FromStats(const LzStats& stats);
@@ -78,7 +80,7 @@ struct LzPrices {
 
   uint32_t Literal(uint8_t b) const { return main[b]; }
   uint32_t DistancePrice(uint32_t distance) const {
-    return this->distance[codes::DistanceSlot(distance - 1)];
+    return this->distance[codes::DistanceSlot(distance - rar::kDistanceBias)];
   }
 
  private:

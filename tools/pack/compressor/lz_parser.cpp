@@ -39,7 +39,7 @@ class LazyParser {
              MatchFinder& finder, const LzPrices& prices)
       : buf_(buf), begin_(begin), end_(end), data_end_(data_end), finder_(finder), prices_(prices) {
     // What the literals of every stretch would cost, as prefix sums.
-    const uint32_t reach = std::min(end, last + kMaxMatch);
+    const uint32_t reach = std::min(end, last + rar::kMaxMatchLength);
     literal_sums_.resize(reach - begin + 1, 0);
     for (uint32_t p = begin; p < reach; ++p) {
       literal_sums_[p - begin + 1] = literal_sums_[p - begin] + prices.Literal(buf[p]);
@@ -71,7 +71,7 @@ class LazyParser {
     uint32_t short_distance = finder_.ShortDistance(buf_, pos, data_end_);
     if (short_distance != 0 && remain >= 2) consider(2, short_distance);
     Match matches[MatchFinder::kMaxMatches];
-    int n = finder_.Find(buf_, pos, data_end_, std::min(kMaxMatch, remain), matches);
+    int n = finder_.Find(buf_, pos, data_end_, std::min(rar::kMaxMatchLength, remain), matches);
     for (int i = 0; i < n; ++i) {
       uint32_t d = matches[i].distance;
       uint32_t length = std::min(matches[i].length, MaxMatchLength(d));
@@ -178,7 +178,7 @@ class OptimalParser {
     for (uint32_t i = 0; i < n;) {
       uint32_t pos = begin + i;
       short_[i] = finder_.ShortDistance(buf_, pos, end_);
-      int count = finder_.Find(buf_, pos, end_, kMaxMatch, found);
+      int count = finder_.Find(buf_, pos, end_, rar::kMaxMatchLength, found);
       matches_.insert(matches_.end(), found, found + count);
       offsets_[i + 1] = static_cast<uint32_t>(matches_.size());
       ++i;

@@ -45,7 +45,7 @@ std::vector<double> ProbeLzBits(const uint8_t* buf, uint32_t begin, uint32_t end
       if (slot != 0 && p - (slot - 1) <= codes::kMaxDistance) {
         const uint8_t* a = buf + p;
         const uint8_t* b = buf + slot - 1;
-        uint32_t limit = std::min<uint32_t>(end - p, codes::kMaxMatch);
+        uint32_t limit = std::min<uint32_t>(end - p, rar::kMaxMatchLength);
         while (length < limit && a[length] == b[length]) ++length;
       }
       slot = p + 1;

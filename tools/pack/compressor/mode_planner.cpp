@@ -64,7 +64,7 @@ std::vector<std::array<double, kModes>> ChunkCosts(const ChunkMeasures& m, const
                  static_cast<double>(s.extra_bits);
   }
 
-  for (int n = 1; n <= codes::kMaxChannels; ++n) {
+  for (int n = 1; n <= static_cast<int>(codes::kMaxChannels); ++n) {
     const auto& audio = m.audio[n];
     if (audio.size() != chunks) continue;
     std::vector<std::vector<double>> bits;
@@ -135,7 +135,7 @@ std::vector<double> BestAudioBits(const ChunkMeasures& measures) {
 
 std::vector<CodingMode> PlanModes(const ChunkMeasures& measures, CodingMode current) {
   bool any_audio = false;
-  for (int n = 1; n <= codes::kMaxChannels; ++n) any_audio |= !measures.audio[n].empty();
+  for (int n = 1; n <= static_cast<int>(codes::kMaxChannels); ++n) any_audio |= !measures.audio[n].empty();
   if (!any_audio) return std::vector<CodingMode>(measures.lz.size(), 0);
   // Prices depend on which chunks use a mode and the choice on the prices:
   // two rounds settle it well enough.

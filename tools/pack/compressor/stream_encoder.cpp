@@ -252,7 +252,7 @@ struct StreamEncoder::State {
     const uint32_t chunks = (end - begin + kChunk - 1) / kChunk;
     ChunkMeasures measures;
     measures.lz.resize(chunks);
-    for (int n = 1; n <= kMaxChannels; ++n) {
+    for (int n = 1; n <= static_cast<int>(kMaxChannels); ++n) {
       auto& counts = measures.audio[n];
       counts.assign(chunks, std::vector<uint32_t>(256 * n, 0));
       AudioModel model = audio;

@@ -3,13 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
+#include "archive/archive_format.h"
 #include "tools/pack/compressor/huffman_lengths.h"
 
 namespace pack {
 
 namespace {
 
-constexpr int kPrecodeSymbols = 19;
+using rar::kPrecodeSymbols;
+// The pre-code's runs: of the previous length, and the short and long runs
+// of zeros.
+constexpr const rar::PrecodeRun& kRepeatRun = rar::kPrecodeRuns[0];
+constexpr const rar::PrecodeRun& kZeroRun = rar::kPrecodeRuns[1];
+constexpr const rar::PrecodeRun& kLongZeroRun = rar::kPrecodeRuns[2];
+constexpr uint8_t kZeroRunSymbol = rar::kPrecodeRepeat + 1;
+constexpr uint8_t kLongZeroRunSymbol = rar::kPrecodeRepeat + 2;
+constexpr int kLongestZeros = static_cast<int>(rar::LongestRun(kLongZeroRun));
+constexpr int kLongestRepeat = static_cast<int>(rar::LongestRun(kRepeatRun));
 
 struct LengthItem {
   uint8_t symbol;     // pre-code symbol 0-18
@@ -32,25 +42,26 @@ Plan MakePlan(const TableHistory& history, const TableBlock& block, bool differe
   const std::vector<uint8_t>& len = block.lengths;
   const int count = static_cast<int>(len.size());
   for (int i = 0; i < count;) {
+    auto take_run = [&](uint8_t symbol, const rar::PrecodeRun& r, int run) {
+      plan.items.push_back({symbol, static_cast<uint8_t>(run - r.shortest), static_cast<uint8_t>(r.extra_bits)});
+      i += run;
+    };
     if (len[i] == 0) {
       int run = 1;
-      while (i + run < count && len[i + run] == 0 && run < 138) ++run;
-      if (run >= 11) {
-        plan.items.push_back({18, static_cast<uint8_t>(run - 11), 7});
-        i += run;
+      while (i + run < count && len[i + run] == 0 && run < kLongestZeros) ++run;
+      if (run >= static_cast<int>(kLongZeroRun.shortest)) {
+        take_run(kLongZeroRunSymbol, kLongZeroRun, run);
         continue;
       }
-      if (run >= 3) {
-        plan.items.push_back({17, static_cast<uint8_t>(run - 3), 3});
-        i += run;
+      if (run >= static_cast<int>(kZeroRun.shortest)) {
+        take_run(kZeroRunSymbol, kZeroRun, run);
         continue;
       }
     } else if (i > 0 && len[i] == len[i - 1]) {
       int run = 0;
-      while (i + run < count && len[i + run] == len[i - 1] && run < 6) ++run;
-      if (run >= 3) {
-        plan.items.push_back({16, static_cast<uint8_t>(run - 3), 2});
-        i += run;
+      while (i + run < count && len[i + run] == len[i - 1] && run < kLongestRepeat) ++run;
+      if (run >= static_cast<int>(kRepeatRun.shortest)) {
+        take_run(rar::kPrecodeRepeat, kRepeatRun, run);
         continue;
       }
     }
@@ -60,8 +71,8 @@ Plan MakePlan(const TableHistory& history, const TableBlock& block, bool differe
   }
   std::vector<uint64_t> freqs(kPrecodeSymbols, 0);
   for (const LengthItem& item : plan.items) ++freqs[item.symbol];
-  plan.precode = LimitedCodeLengths(freqs, 15);
-  plan.bits = 2 + (block.audio ? 2 : 0) + 4 * kPrecodeSymbols;
+  plan.precode = LimitedCodeLengths(freqs);
+  plan.bits = 2 + (block.audio ? 2 : 0) + rar::kPrecodeLengthBits * kPrecodeSymbols;
   for (const LengthItem& item : plan.items) plan.bits += plan.precode[item.symbol] + item.extra_bits;
   return plan;
 }
@@ -90,7 +101,7 @@ uint64_t WriteTableBlock(BitWriter& out, TableHistory& history, const TableBlock
   out.Write(block.audio ? 1 : 0, 1);
   out.Write(plan.differences ? 1 : 0, 1);
   if (block.audio) out.Write(static_cast<uint32_t>(block.channels - 1), 2);
-  for (int i = 0; i < kPrecodeSymbols; ++i) out.Write(plan.precode[i], 4);
+  for (uint32_t i = 0; i < kPrecodeSymbols; ++i) out.Write(plan.precode[i], rar::kPrecodeLengthBits);
   std::vector<uint16_t> codes = CanonicalCodes(plan.precode);
   for (const LengthItem& item : plan.items) {
     out.Write(codes[item.symbol], plan.precode[item.symbol]);
