@@ -1,5 +1,7 @@
 #include "archive/audio_error_sums.h"
 
+#include "archive/audio_predictor.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -9,32 +11,18 @@
 
 namespace {
 
+// The plain predictor's sums (audio_predictor.h), byte by byte, with the
+// terms each byte had: h0 to h3 from the logged deltas before it.
 void ScalarSums(const AudioChannelLog& log, const int16_t* cross, uint32_t n, PeriodSums& period) {
   uint32_t sums[11] = {};
-  auto magnitude = [](int32_t v) { return static_cast<uint32_t>(v < 0 ? -v : v); };
   for (uint32_t j = 0; j < n; ++j) {
     const int16_t* d = log.deltas + kLogLead + j;
-    const int32_t e = 8 * static_cast<int8_t>(log.symbols[j]);
-    const int32_t terms[5] = {d[-1], d[-1] - d[-2], d[-2] - d[-3], d[-3] - d[-4], cross[j]};
-    sums[0] += magnitude(e);
-    for (uint32_t k = 0; k < 5; ++k) {
-      sums[2 * k + 1] += magnitude(e - terms[k]);
-      sums[2 * k + 2] += magnitude(e + terms[k]);
-    }
+    AddErrors(sums, log.symbols[j], {d[-1], d[-1] - d[-2], d[-2] - d[-3], d[-3] - d[-4], cross[j]});
   }
   for (uint32_t k = 0; k < 11; ++k) period.lanes[k] = static_cast<uint16_t>(period.lanes[k] + sums[k]);
 }
 
-uint32_t ScalarSmallest(const PeriodSums& sums) {
-  uint32_t best = 0;
-  uint32_t smallest = sums.lanes[0];
-  for (uint32_t k = 1; k < 11; ++k) {
-    const uint32_t v = sums.lanes[k];
-    best = v < smallest ? k : best;
-    smallest = v < smallest ? v : smallest;
-  }
-  return best;
-}
+uint32_t ScalarSmallest(const PeriodSums& sums) { return SmallestErrorSum(sums.lanes); }
 
 #ifdef QUARB_ERROR_SUMS_X86
 

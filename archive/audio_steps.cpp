@@ -23,8 +23,9 @@
 #include "archive/huffman.h"
 #include "archive/sliding_window.h"
 
-namespace {
+AudioState audio_state;
 
+namespace {
 
 // Pair tables of the channels that rounds take two at a time: channels 0
 // and 1 (0 and 0 with a single channel), and 2 and 3. Built when rounds
@@ -105,15 +106,15 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   uint32_t decoded[kChannels];  // bytes of each channel before the current stretch
   bool fit = [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>) {
     return (LoadPacked(channel(std::integral_constant<uint32_t, c>{}), logs[c], sums[c],
-                       audio_predictors[c], kFused) &&
+                       audio_state.channels[c], kFused) &&
             ...);
   }(Channels{});
   // With a single channel a period must not end inside a round; the caller
   // starts rounds on an even count (a stretch of no rounds would go on
   // forever).
-  if (!fit || (kFused && audio_predictors[0].sample_count % 2 != 0)) return kNoRounds;
+  if (!fit || (kFused && audio_state.channels[0].sample_count % 2 != 0)) return kNoRounds;
   for (uint32_t c = 0; c < kChannels; ++c) {
-    phase[c] = audio_predictors[c].sample_count % 32;
+    phase[c] = audio_state.channels[c].sample_count % 32;
     decoded[c] = 0;
   }
 
@@ -242,14 +243,14 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
         PackedChannel& ch = channel(std::integral_constant<uint32_t, c>{});
         phase[c] += count[c];
         if (phase[c] == 32) {
-          FinishPackedPeriod(ch, audio_predictors[c], sums[c], kFused);
+          FinishPackedPeriod(ch, audio_state.channels[c], sums[c], kFused);
           phase[c] = 0;
         }
         if (more) {
           StartNextStretch(logs[c], count[c]);
           decoded[c] += count[c];
         } else {
-          StorePacked(ch, logs[c], count[c], sums[c], audio_predictors[c], decoded[c] + count[c]);
+          StorePacked(ch, logs[c], count[c], sums[c], audio_state.channels[c], decoded[c] + count[c]);
         }
       }(), ...);
     }(Channels{});
@@ -299,17 +300,17 @@ void AudioSteps() {
     // table block), and with a single channel they start on an even count.
     // Steps of their own make it so.
     if (channel == 0 && last >= write_pos && in.next < limits.next_limit && rounds_fit &&
-        cross_delta == audio_predictors[channels - 1].prev_delta &&
-        (channels != 1 || audio_predictors[0].sample_count % 2 == 0)) {
+        audio_state.cross_delta == audio_state.channels[channels - 1].prev_delta &&
+        (channels != 1 || audio_state.channels[0].sample_count % 2 == 0)) {
       limits.out_last = data + last;
       uint8_t* out = data + write_pos;
       UpdatePairs();
       uint32_t stopped;
       switch (channels) {
-        case 1: stopped = AudioRounds<1>(in, out, limits, cross_delta); break;
-        case 2: stopped = AudioRounds<2>(in, out, limits, cross_delta); break;
-        case 3: stopped = AudioRounds<3>(in, out, limits, cross_delta); break;
-        default: stopped = AudioRounds<4>(in, out, limits, cross_delta); break;
+        case 1: stopped = AudioRounds<1>(in, out, limits, audio_state.cross_delta); break;
+        case 2: stopped = AudioRounds<2>(in, out, limits, audio_state.cross_delta); break;
+        case 3: stopped = AudioRounds<3>(in, out, limits, audio_state.cross_delta); break;
+        default: stopped = AudioRounds<4>(in, out, limits, audio_state.cross_delta); break;
       }
       uint32_t done = static_cast<uint32_t>(out - (data + write_pos));
       write_pos = (write_pos + done) & kWindowMask;
@@ -331,7 +332,7 @@ void AudioSteps() {
       break;
     }
     QUARB_COUNT(audio_bytes);
-    data[write_pos] = DecodeAudioByteInline(audio_predictors[channel], s);
+    data[write_pos] = DecodeAudioByte(audio_state.channels[channel], audio_state.cross_delta, s);
     write_pos = (write_pos + 1) & kWindowMask;
     if (++channel == channels) channel = 0;
     produced += 1;

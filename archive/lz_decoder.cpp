@@ -292,7 +292,7 @@ void ResetDecoderState(bool continues) {
   bit_reader.bit_pos = 0;
   if (continues) return;
   decoder_tables.current_channel = 0;
-  ResetAudioPredictors();
+  audio_state = AudioState{};
   match_history = MatchHistory{};
   std::memset(decoder_tables.previous_lengths, 0, sizeof decoder_tables.previous_lengths);
   SlidingWindow& w = sliding_window;

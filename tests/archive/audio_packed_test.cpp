@@ -13,20 +13,17 @@
 #include "archive/audio_error_sums.h"
 #include "archive/audio_packed.h"
 #include "archive/audio_predictor.h"
-#include "archive/code_tables.h"
 #include "archive/huffman.h"
 
 namespace {
 
-// Decodes `symbols` (channels in turn) with DecodeAudioByte on the global
-// predictors and with PackedChannel on copies, the error sums taken by
-// `path` at each period's end, and the state stored back and loaded again
+// Decodes `symbols` (channels in turn) with the plain predictor
+// (DecodeAudioByte) and with PackedChannel on copies, the error sums taken
+// by `path` at each period's end, and the state stored back and loaded again
 // every `split` bytes; every byte and every stored record must agree.
 void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, size_t split,
                        ErrorSumsPath path = ErrorSumsPath::kScalar) {
-  ResetAudioPredictors();
-  decoder_tables.channel_count = channels;
-  decoder_tables.current_channel = 0;
+  AudioState plain{};
   const bool fused = channels == 1;
   AudioPredictor records[4] = {};
   PackedChannel packed[4];
@@ -47,16 +44,15 @@ void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, 
     for (uint32_t c = 0; c < channels; ++c) {
       AddErrorSumsBy(path, logs[c], stream_deltas[c], stretch[c], sums[c]);
       StorePacked(packed[c], logs[c], stretch[c], sums[c], records[c], decoded[c]);
-      ASSERT_EQ(std::memcmp(&records[c], &audio_predictors[c], sizeof records[c]), 0)
+      ASSERT_EQ(std::memcmp(&records[c], &plain.channels[c], sizeof records[c]), 0)
           << "channel " << c << " after byte " << at;
     }
-    ASSERT_EQ(cross, cross_delta) << "after byte " << at;
+    ASSERT_EQ(cross, plain.cross_delta) << "after byte " << at;
   };
   load();
   for (size_t i = 0; i < symbols.size(); ++i) {
     uint32_t c = static_cast<uint32_t>(i % channels);
-    decoder_tables.current_channel = c;
-    uint8_t expected = DecodeAudioByte(symbols[i]);
+    uint8_t expected = DecodeAudioByte(plain.channels[c], plain.cross_delta, symbols[i]);
     stream_deltas[c][stretch[c]] = static_cast<int16_t>(cross);
     // The terms as the rounds take them: a byte on its own, or the first
     // or second byte of a pair entry (every length a pair can have), in
@@ -185,7 +181,7 @@ TEST(AudioPacked, RefuseARecordThatDecodingNeverReaches) {
   EXPECT_FALSE(LoadPacked(packed, log, sums, p, false));
 }
 
-// The smallest sum each way against a plain search, on sums with many ties.
+// The smallest sum each way against the plain search, on sums with many ties.
 TEST(AudioPacked, TheSmallestSumIsTheFirstOfTheSmallest) {
   std::mt19937 rng(5);
   for (int round = 0; round < 20000; ++round) {
@@ -193,13 +189,46 @@ TEST(AudioPacked, TheSmallestSumIsTheFirstOfTheSmallest) {
     ClearPeriodSums(sums);
     const uint32_t spread = round % 3 == 0 ? 3 : round % 3 == 1 ? 40 : kPeriodSumsLimit + 1;
     for (uint32_t k = 0; k < 11; ++k) sums.lanes[k] = static_cast<uint16_t>(rng() % spread);
-    uint32_t expected = 0;
-    for (uint32_t k = 1; k < 11; ++k) {
-      if (sums.lanes[k] < sums.lanes[expected]) expected = k;
-    }
+    uint32_t plain[11];
+    for (uint32_t k = 0; k < 11; ++k) plain[k] = sums.lanes[k];
+    const uint32_t expected = SmallestErrorSum(plain);
     for (ErrorSumsPath path : {ErrorSumsPath::kScalar, ErrorSumsPath::kSse2, ErrorSumsPath::kAvx2}) {
       if (!ErrorSumsPathAvailable(path)) continue;
       ASSERT_EQ(SmallestSumBy(path, sums), expected) << "path " << static_cast<int>(path);
+    }
+  }
+}
+
+// The sums of a stretch each way against the plain predictor's sums, byte by
+// byte, on logs of random symbols and deltas over their whole range, for
+// every stretch length and on top of sums already there.
+TEST(AudioPacked, EveryWayOfTakingTheSumsAddsThePlainSums) {
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    AudioChannelLog log;
+    int16_t cross[kLogBytes];
+    for (int16_t& d : log.deltas) d = static_cast<int16_t>(static_cast<int>(rng() % 256) - 128);
+    for (uint8_t& s : log.symbols) s = static_cast<uint8_t>(round % 4 == 0 ? 128 + rng() % 2 * 127 : rng());
+    for (int16_t& d : cross) d = static_cast<int16_t>(static_cast<int>(rng() % 256) - 128);
+    const uint32_t n = static_cast<uint32_t>(round % (kLogBytes + 1));
+    PeriodSums start;
+    ClearPeriodSums(start);
+    for (uint32_t k = 0; k < 11; ++k) start.lanes[k] = static_cast<uint16_t>(rng() % 1000);
+
+    uint32_t plain[11] = {};
+    for (uint32_t j = 0; j < n; ++j) {
+      const int16_t* d = log.deltas + kLogLead + j;
+      AddErrors(plain, log.symbols[j], {d[-1], d[-1] - d[-2], d[-2] - d[-3], d[-3] - d[-4], cross[j]});
+    }
+    for (ErrorSumsPath path : {ErrorSumsPath::kScalar, ErrorSumsPath::kSse2, ErrorSumsPath::kAvx2}) {
+      if (!ErrorSumsPathAvailable(path)) continue;
+      PeriodSums sums = start;
+      AddErrorSumsBy(path, log, cross, n, sums);
+      for (uint32_t k = 0; k < 11; ++k) {
+        ASSERT_EQ(sums.lanes[k], start.lanes[k] + plain[k])
+            << "path " << static_cast<int>(path) << ", " << n << " bytes, S" << k;
+      }
+      for (uint32_t k = 11; k < 16; ++k) ASSERT_EQ(sums.lanes[k], 0xFFFF) << "lane " << k;
     }
   }
 }

@@ -11,7 +11,6 @@
 
 #include "archive/archive_format.h"
 #include "archive/audio_predictor.h"
-#include "archive/code_tables.h"
 #include "tests/archive/extract_helpers.h"
 #include "tests/archive/stream_writer.h"
 
@@ -20,14 +19,11 @@ namespace {
 using namespace testing_helpers;
 
 // Writes audio symbols with a code per channel and keeps the bytes that the
-// plain predictor makes of them (run on the global predictors before any
-// extraction resets them).
+// plain predictor makes of them.
 class AudioStream {
  public:
   StreamWriter s;
   Expected e;
-
-  AudioStream() { ResetAudioPredictors(); }
 
   // A table block of `channels` channels; channel c's code is Code(variant + c).
   void Tables(uint32_t channels, uint32_t variant) {
@@ -45,8 +41,7 @@ class AudioStream {
   }
   void Byte(uint32_t symbol) {
     codes_[channel_].Write(s.bits, symbol);
-    decoder_tables.current_channel = channel_;
-    e.Byte(DecodeAudioByte(symbol));
+    e.Byte(DecodeAudioByte(predictors_.channels[channel_], predictors_.cross_delta, symbol));
     channel_ = (channel_ + 1) % channels_;
   }
   // `n` bytes of symbols drawn from the current channel's code, the short
@@ -86,6 +81,7 @@ class AudioStream {
     return out;
   }
 
+  AudioState predictors_{};
   std::vector<CanonicalCode> codes_;
   std::vector<uint32_t> symbols_[4];
   uint32_t channels_ = 1;
