@@ -31,6 +31,7 @@
 
 #include "archive/audio_error_sums.h"
 #include "archive/audio_predictor.h"
+#include "archive/huffman.h"
 
 struct PackedChannel {
   // The channel's last four deltas, newest in bits 0-15, as one integer
@@ -142,6 +143,18 @@ inline uint64_t PackedPairEntry(uint32_t s0, uint32_t s1, uint32_t length) {
 inline uint64_t PairSecondTerm(uint64_t entry) { return entry << 16 | entry >> 48; }
 inline uint32_t PairFirstSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 8) & 0xFF; }
 inline uint32_t PairSecondSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 16) & 0xFF; }
+
+// The pair tables of the channels that rounds take two at a time: channels
+// 0 and 1 (0 and 0 with a single channel), and 2 and 3; PackedPairEntry's
+// entries. Built for the audio tables of `generation` and `channels`
+// (DecoderTables::audio_generation, channel_count) when rounds first need
+// them after a table block.
+struct AudioPairTables {
+  uint64_t table[2][1u << kPairBits];
+  uint32_t generation;
+  uint32_t channels;
+  bool built;
+};
 
 // The byte for `symbol` (0-255) on this channel, logged as byte `j` of the
 // stretch; `term` is the symbol's term (kSymbolTerms, or one of a pair

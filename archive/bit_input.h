@@ -31,33 +31,33 @@ struct PackedBitReader {
   bool source_exhausted;
 };
 
-extern PackedBitReader bit_reader;
+// Reads up to `length` bytes of the current file's packed data from the
+// archive (never more than remain). Returns the count read; 0 when nothing
+// can be read.
+uint32_t ReadPackedData(uint8_t* dest, uint32_t length);
 
-// Fills the buffer from the current file's packed data. `initial`: the first
-// fill of a file (byte_pos is set to 0). Otherwise the last 32 bytes move to
-// the front and byte_pos moves with them; call it only with byte_pos >= 8160.
-// data_end becomes the bytes read (+32 when continuing), or byte_pos when a
-// continuing refill reads nothing.
+// Fills the engine's input buffer from the current file's packed data.
+// `initial`: the first fill of a file (the read position goes to its start).
+// Otherwise the last 32 bytes move to the front and byte_pos moves with them;
+// call it only with byte_pos >= 8160. data_end becomes the bytes read (+32
+// when continuing), or byte_pos when a continuing refill reads nothing.
 void RefillInput(bool initial);
 
 // True when the packed data is used up: no refill can bring more and every
 // byte of it that reached the buffer lies behind the read position.
-inline bool InputUsedUp() {
-  return bit_reader.source_exhausted &&
-         static_cast<int32_t>(bit_reader.byte_pos) >= bit_reader.real_end;
+inline bool InputUsedUp(const PackedBitReader& r) {
+  return r.source_exhausted && static_cast<int32_t>(r.byte_pos) >= r.real_end;
 }
 
 // The next 16 bits, not consumed; the first bit of the stream is bit 15.
-inline uint32_t PeekBits16() {
-  const PackedBitReader& r = bit_reader;
+inline uint32_t PeekBits16(const PackedBitReader& r) {
   const uint8_t* p = r.buffer + r.byte_pos;
   uint32_t three = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
   return (three >> (8 - r.bit_pos)) & 0xFFFF;
 }
 
 // Consumes n bits, n <= 16.
-inline void SkipBits(uint32_t n) {
-  PackedBitReader& r = bit_reader;
+inline void SkipBits(PackedBitReader& r, uint32_t n) {
   r.bit_pos += n;
   r.byte_pos += r.bit_pos >> 3;
   r.bit_pos &= 7;
@@ -84,9 +84,10 @@ struct BitRegister {
   uint64_t bits;
   uint32_t available;
 
-  BitRegister(const uint8_t* buffer, uint32_t byte_pos, uint32_t bit_pos)
-      : base(buffer), next(buffer + byte_pos + 7),
-        bits(LoadBigEndian64(buffer + byte_pos) << bit_pos), available(56 - bit_pos) {}
+  // At the reader's position.
+  explicit BitRegister(const PackedBitReader& r)
+      : base(r.buffer), next(r.buffer + r.byte_pos + 7),
+        bits(LoadBigEndian64(r.buffer + r.byte_pos) << r.bit_pos), available(56 - r.bit_pos) {}
 
   // Bits of the buffer consumed, counted from its start.
   uint32_t Position() const { return static_cast<uint32_t>(next - base) * 8 - available; }
@@ -109,9 +110,9 @@ struct BitRegister {
     Skip(n);
     return value;
   }
-  // Hands the position back to the bit reader.
-  void Store() const {
-    bit_reader.byte_pos = Position() >> 3;
-    bit_reader.bit_pos = Position() & 7;
+  // Hands the position back to the reader it was made from.
+  void Store(PackedBitReader& r) const {
+    r.byte_pos = Position() >> 3;
+    r.bit_pos = Position() & 7;
   }
 };

@@ -4,8 +4,7 @@
 
 #include "archive/bit_input.h"
 #include "archive/decoder_stats.h"
-
-DecoderTables decoder_tables;
+#include "archive/engine_state.h"
 
 namespace {
 
@@ -15,28 +14,29 @@ namespace {
 constexpr uint32_t kHeaderRefillAbove = 8167;
 constexpr uint32_t kSymbolRefillAbove = 8187;
 
-uint32_t ReadBits(uint32_t n) {
-  uint32_t value = PeekBits16() >> (16 - n);
-  SkipBits(n);
+uint32_t ReadBits(PackedBitReader& in, uint32_t n) {
+  uint32_t value = PeekBits16(in) >> (16 - n);
+  SkipBits(in, n);
   return value;
 }
 
 }  // namespace
 
 void ReadCodeTables() {
-  DecoderTables& t = decoder_tables;
-  if (bit_reader.byte_pos > kHeaderRefillAbove) RefillInput(false);
+  DecoderTables& t = engine.tables;
+  PackedBitReader& r = engine.input;
+  if (r.byte_pos > kHeaderRefillAbove) RefillInput(false);
 
-  uint32_t header = PeekBits16();
+  uint32_t header = PeekBits16(r);
   t.audio_mode = (header & 0x8000) != 0;
   if ((header & 0x4000) == 0) std::memset(t.previous_lengths, 0, sizeof t.previous_lengths);
-  SkipBits(2);
+  SkipBits(r, 2);
 
   uint32_t total;
   if (t.audio_mode) {
     t.channel_count = ((header >> 12) & 3) + 1;
     if (t.current_channel >= t.channel_count) t.current_channel = 0;
-    SkipBits(2);
+    SkipBits(r, 2);
     total = rar::kAudioSymbols * t.channel_count;
     QUARB_COUNT(audio_table_blocks[t.channel_count - 1]);
   } else {
@@ -45,7 +45,7 @@ void ReadCodeTables() {
   }
 
   uint8_t precode_lengths[rar::kPrecodeSymbols];
-  for (uint8_t& length : precode_lengths) length = static_cast<uint8_t>(ReadBits(rar::kPrecodeLengthBits));
+  for (uint8_t& length : precode_lengths) length = static_cast<uint8_t>(ReadBits(r, rar::kPrecodeLengthBits));
   BuildHuffmanTable(precode_lengths, t.precode_table, rar::kPrecodeSymbols);
 
   // Starts as the previous lengths, so that whatever this block does not
@@ -54,9 +54,9 @@ void ReadCodeTables() {
   std::memcpy(length, t.previous_lengths, sizeof length);
   uint32_t i = 0;
   while (i < total) {
-    if (bit_reader.byte_pos > kSymbolRefillAbove) RefillInput(false);
+    if (r.byte_pos > kSymbolRefillAbove) RefillInput(false);
     // Symbols through a register until the next one would need a refill.
-    BitRegister in(bit_reader.buffer, bit_reader.byte_pos, bit_reader.bit_pos);
+    BitRegister in(r);
     do {
       in.TopUp();
       uint32_t s = DecodeSymbol(in, t.precode_table);
@@ -70,7 +70,7 @@ void ReadCodeTables() {
         for (; run > 0 && i < total; --run) length[i++] = repeated;
       }
     } while (i < total && in.Position() < (kSymbolRefillAbove + 1) * 8);
-    in.Store();
+    in.Store(r);
   }
 
   if (t.audio_mode) {
@@ -89,14 +89,15 @@ void ReadCodeTables() {
 }
 
 void CheckEndOfData() {
-  DecoderTables& t = decoder_tables;
-  if (bit_reader.data_end < bit_reader.byte_pos + 5) return;
+  DecoderTables& t = engine.tables;
+  PackedBitReader& r = engine.input;
+  if (r.data_end < r.byte_pos + 5) return;
   if (t.audio_mode) {
-    if (DecodeSymbol(t.audio_tables[t.current_channel]) == rar::kAudioNewTables) {
+    if (DecodeSymbol(r, t.audio_tables[t.current_channel]) == rar::kAudioNewTables) {
       QUARB_COUNT(audio_new_tables);
       ReadCodeTables();
     }
-  } else if (DecodeSymbol(t.main_table) == rar::kNewTables) {
+  } else if (DecodeSymbol(r, t.main_table) == rar::kNewTables) {
     QUARB_COUNT(lz_new_tables);
     ReadCodeTables();
   }

@@ -24,9 +24,7 @@ struct DecoderTables {
   uint32_t lz_generation;
 };
 
-extern DecoderTables decoder_tables;
-
-// Reads one table block at the bit reader's position and rebuilds the tables
+// Reads one table block at the engine's input position and rebuilds the tables
 // of its mode; the other mode's tables stay as they are. Lengths past those
 // the block reads keep their previous values, and a repeat of the previous
 // length at the very first position repeats 0.

@@ -12,7 +12,6 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
-#include "archive/audio_predictor.h"
 
 // Refill before a step once the read position passes this: a step reads at
 // most 51 bits, a peek three bytes, so the step stays inside the buffer.
@@ -30,6 +29,5 @@ int32_t StepInputLimit();
 // bytes_left stays >= 0, no flush is due and the deferred zeros stay ahead.
 int32_t StepOutputBudget();
 
-// Steps of multimedia (audio) mode, and their predictors.
+// Steps of multimedia (audio) mode.
 void AudioSteps();
-extern AudioState audio_state;

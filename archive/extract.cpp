@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
+#include "archive/bit_input.h"
 #include "archive/crc32.h"
-
-ExtractState extract_state;
+#include "archive/engine_state.h"
+#include "archive/lz_decoder.h"
 
 namespace {
 
-ExtractState& s = extract_state;
+ExtractState& s = engine.extract;
 
 enum class BlockKind { kMain, kFile };
 
@@ -60,8 +61,7 @@ int FindNextFile() {
     if (h.block_type == rar::kFileBlock || h.block_type == rar::kOldSubBlock) break;
     s.archive->offset = static_cast<uint32_t>(s.next_block_pos);
   }
-  s.last_block_type = s.file_header.block_type;
-  if (s.last_block_type == rar::kOldSubBlock) {
+  if (s.file_header.block_type == rar::kOldSubBlock) {
     s.archive->offset = static_cast<uint32_t>(s.block_start);
     return 1;
   }
@@ -92,29 +92,28 @@ bool HeaderIsPlausible(const rar::FileHeader& h) {
 // files before the wanted one in a solid archive leave no trace in the decoder.
 void CopyStoredFile() {
   if (!s.is_target) return;
-  s.written = ReadPackedData(s.output, s.unpacked_size);
+  s.written = ReadPackedData(s.output, s.file_header.unpacked_size);
 }
 
 // Decodes (or copies) the current file and, for the wanted one, checks its CRC.
 bool ProcessFile() {
   const rar::FileHeader& h = s.file_header;
   if (!rar::VersionSupported(h.version_needed)) return false;
-  s.unpacked_size = h.unpacked_size;
   s.packed_remaining = h.packed_size;
-  bytes_left = static_cast<int32_t>(h.unpacked_size);
+  engine.bytes_left = static_cast<int32_t>(h.unpacked_size);
   // The packed data follows the whole header, which may carry more than the
   // name (an embedded comment, extended times, a salt).
   s.archive->offset = static_cast<uint32_t>(s.block_start) + h.header_size;
   if (h.method == rar::kMethodStored) {
     CopyStoredFile();
   } else {
-    UnpackFile(s.window);
+    UnpackFile();
   }
   if (s.output == nullptr) return true;
   // A file the data did not deliver whole is not the file, whatever the CRC
   // of the rest of the buffer would be; the buffer is not even looked at.
-  if (s.written != s.unpacked_size) return false;
-  return ~Crc32(0xFFFFFFFFu, s.output, s.unpacked_size) == h.file_crc;
+  if (s.written != h.unpacked_size) return false;
+  return ~Crc32(0xFFFFFFFFu, s.output, h.unpacked_size) == h.file_crc;
 }
 
 // Walks the blocks after the main header until the wanted file is extracted.
@@ -122,7 +121,7 @@ int WalkArchive() {
   s.archive->offset += static_cast<uint32_t>(s.main_header.header_size) - rar::kMainHeaderSize;
   const bool solid = (s.main_header.flags & rar::kMainSolid) != 0;
   for (;;) {
-    if (FindNextFile() <= 0 || s.last_block_type == rar::kOldSubBlock) return 0;
+    if (FindNextFile() <= 0 || s.file_header.block_type == rar::kOldSubBlock) return 0;
     s.is_target = NamesMatch(s.target_name, s.entry_name);
     if (solid || s.is_target) {
       if (!HeaderIsPlausible(s.file_header)) return 0;
@@ -140,15 +139,16 @@ int WalkArchive() {
   }
 }
 
+// The window's memory is the call's.
 int RunDriver() {
-  s.is_target = false;
   s.archive->offset = 0;
   if (!CheckSignature()) return 0;
-  s.window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
-  if (s.window == nullptr) return 0;
+  uint8_t*& window = engine.window.data;
+  window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
+  if (window == nullptr) return 0;
   int result = WalkArchive();
-  std::free(s.window);
-  s.window = nullptr;
+  std::free(window);
+  window = nullptr;
   return result;
 }
 
@@ -174,21 +174,11 @@ bool NamesMatch(const char* a, const char* b) {
   return std::strcmp(left, right) == 0;
 }
 
-uint32_t ReadPackedData(uint8_t* dest, uint32_t length) {
-  if (length == 0 || s.archive->data == nullptr) return 0;
-  uint32_t wanted = length < s.packed_remaining ? length : s.packed_remaining;
-  uint32_t got = ReadArchiveBytes(s.archive, dest, wanted);
-  s.packed_remaining -= got;
-  return got;
-}
-
 int ExtractFile(uint8_t** buffer_out, uint32_t* size_out, const char* name,
                 MemoryArchive* archive, const char* /*password*/) {
   BuildCrcTable();
+  s = ExtractState{};
   s.archive = archive;
-  s.output = nullptr;
-  s.written = 0;
-  s.stream_started = false;
   int result = 0;
   if (name != nullptr && archive != nullptr) {
     // Names are at most rar::kMaxNameLength bytes; a longer one is cut rather than overrun.

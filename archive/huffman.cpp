@@ -102,13 +102,6 @@ void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint
   });
 }
 
-void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
-                    uint32_t* pairs) {
-  BuildPairEntries(first, second, below, pairs, [](uint32_t s0, uint32_t s1, uint32_t length) {
-    return (s1 << 24) | (s0 << 16) | length;
-  });
-}
-
 uint32_t DecodeSymbolSlow(const HuffmanTable& t, uint32_t peek, uint32_t& length) {
   uint32_t v = peek & 0xFFFE;
   uint32_t len = 1;
@@ -125,9 +118,9 @@ uint32_t DecodeEntrySlow(const HuffmanTable& table, uint32_t peek) {
   return (symbol << kFastSymbolShift) | length;
 }
 
-uint32_t DecodeSymbol(const HuffmanTable& table) {
+uint32_t DecodeSymbol(PackedBitReader& in, const HuffmanTable& table) {
   uint32_t length;
-  uint32_t symbol = DecodeFromPeek(table, PeekBits16(), length);
-  SkipBits(length);
+  uint32_t symbol = DecodeFromPeek(table, PeekBits16(in), length);
+  SkipBits(in, length);
   return symbol;
 }

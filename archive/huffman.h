@@ -34,17 +34,12 @@ struct HuffmanTable {
 };
 
 // Two codes with one look-up: pairs[v] for the next kPairBits input bits v
-// is (s1 << 24) | (s0 << 16) | (l0 + l1) when they start with a code of
-// `first` for a symbol s0 (length l0) and then a code of `second` for a
-// symbol s1 (length l1), both symbols below `below` (at most 256), and
-// both codes lie within the kPairBits bits; otherwise 0. Exactly what two
-// decodes give, wherever it is not 0.
+// is make(s0, s1, l0 + l1), never 0, when they start with a code of `first`
+// for a symbol s0 (length l0) and then a code of `second` for a symbol s1
+// (length l1), both symbols below `below` (at most 256), and both codes lie
+// within the kPairBits bits; otherwise 0. Exactly what two decodes give,
+// wherever it is not 0.
 inline constexpr uint32_t kPairBits = 11;
-void BuildPairTable(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
-                    uint32_t* pairs);
-
-// The same look-ups with entries of the caller's form: make(s0, s1,
-// l0 + l1), never 0, where a pair is found, and 0 elsewhere.
 template <typename Entry, typename Make>
 void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
                       Entry* pairs, Make make) {
@@ -120,8 +115,8 @@ inline uint32_t DecodeFromPeek(const HuffmanTable& table, uint32_t peek, uint32_
   return DecodeSymbolSlow(table, peek, length);
 }
 
-// Decodes the next symbol from the bit reader and consumes its code.
-uint32_t DecodeSymbol(const HuffmanTable& table);
+// Decodes the next symbol from the reader and consumes its code.
+uint32_t DecodeSymbol(PackedBitReader& in, const HuffmanTable& table);
 
 // The same from a BitRegister.
 inline uint32_t DecodeSymbol(BitRegister& in, const HuffmanTable& table) {

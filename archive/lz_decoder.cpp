@@ -4,17 +4,13 @@
 #include <cstring>
 
 #include "archive/archive_format.h"
-#include "archive/audio_predictor.h"
-#include "archive/decoder_steps.h"
 #include "archive/bit_input.h"
 #include "archive/code_tables.h"
 #include "archive/decoder_stats.h"
-#include "archive/extract.h"
+#include "archive/decoder_steps.h"
+#include "archive/engine_state.h"
 #include "archive/lz_entries.h"
 #include "archive/sliding_window.h"
-
-int32_t bytes_left;
-MatchHistory match_history;
 
 namespace {
 
@@ -23,16 +19,16 @@ namespace {
 // distance extra 16). Steps start at byte 8162 at the latest, well inside the
 // reach of the register's loads.
 void LzSteps() {
-  const DecoderTables& t = decoder_tables;
+  const DecoderTables& t = engine.tables;
   // A copy in registers for the run; written back whenever the run ends.
-  MatchHistory m = match_history;
-  SlidingWindow& w = sliding_window;
-  PackedBitReader& r = bit_reader;
+  MatchHistory m = engine.matches;
+  SlidingWindow& w = engine.window;
+  PackedBitReader& r = engine.input;
   // Steps may start while the position is below this bit.
   const int64_t in_end = (int64_t{StepInputLimit()} + 1) * 8;
   const int32_t budget = StepOutputBudget();
   int32_t produced = 0;
-  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
+  BitRegister in(r);
   uint8_t* const data = w.data;
   uint32_t write_pos = w.write_pos;
   // The look-up of each step's main symbol is made before the top-up, from
@@ -70,16 +66,15 @@ void LzSteps() {
       length += rar::LengthBonus(rar::LengthCoding::kWithDistance, distance);
       m.prev_distance = distance;
       m.prev_length = length;
-      m.recent_distances[m.recent_next & 3] = distance;
-      ++m.recent_next;
+      m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
     } else if (s == rar::kNewTables) {
       QUARB_COUNT(lz_new_tables);
-      in.Store();
+      in.Store(r);
       w.write_pos = write_pos;
-      match_history = m;
-      bytes_left -= produced;
+      engine.matches = m;
+      engine.bytes_left -= produced;
       ReadCodeTables();
       return;
     } else {
@@ -93,8 +88,7 @@ void LzSteps() {
         length = rar::kShortMatchLength;
       } else if (s != rar::kRepeatLast) {
         QUARB_COUNT(recent_distance);
-        // 257 is the newest: recent_next - 1.
-        distance = m.recent_distances[(m.recent_next - (s - rar::kRecentFirst + 1)) & 3];
+        distance = m.Recent(s - rar::kRecentFirst + 1);
         uint32_t slot = DecodeSymbol(in, t.repeat_table);
         length = rar::kLengthBase[slot] + rar::kRecentLengthBase + in.Take(rar::kLengthExtraBits[slot]);
         length += rar::LengthBonus(rar::LengthCoding::kAtRecentDistance, distance);
@@ -107,17 +101,16 @@ void LzSteps() {
         m.prev_distance = distance;
         m.prev_length = length;
       }
-      m.recent_distances[m.recent_next & 3] = distance;
-      ++m.recent_next;
+      m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
     }
     entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   } while (produced < budget && in.Position() < in_end);
-  in.Store();
+  in.Store(r);
   w.write_pos = write_pos;
-  match_history = m;
-  bytes_left -= produced;
+  engine.matches = m;
+  engine.bytes_left -= produced;
 }
 
 // Entry tables for the current LZ tables (lz_entries.h). Building them
@@ -125,19 +118,16 @@ void LzSteps() {
 // rest is shorter than this goes through LzSteps without them.
 constexpr int32_t kEntriesWorthFrom = 2048;
 
-LzEntries lz_entries;
-uint32_t lz_entries_generation;
-bool lz_entries_built;
-
 const LzEntries* CurrentLzEntries() {
-  const DecoderTables& t = decoder_tables;
-  if (!lz_entries_built || lz_entries_generation != t.lz_generation) {
-    if (bytes_left < kEntriesWorthFrom) return nullptr;
-    BuildLzEntries(lz_entries);
-    lz_entries_generation = t.lz_generation;
-    lz_entries_built = true;
+  const DecoderTables& t = engine.tables;
+  LzEntryTables& e = engine.lz_entries;
+  if (!e.built || e.generation != t.lz_generation) {
+    if (engine.bytes_left < kEntriesWorthFrom) return nullptr;
+    BuildLzEntries(t, e.entries);
+    e.generation = t.lz_generation;
+    e.built = true;
   }
-  return &lz_entries;
+  return &e.entries;
 }
 
 // LzSteps through the entry tables. A step tops up before its main code
@@ -147,14 +137,14 @@ const LzEntries* CurrentLzEntries() {
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
 void LzStepsFast(const LzEntries& le) {
-  const DecoderTables& t = decoder_tables;
-  MatchHistory m = match_history;
-  SlidingWindow& w = sliding_window;
-  PackedBitReader& r = bit_reader;
+  const DecoderTables& t = engine.tables;
+  MatchHistory m = engine.matches;
+  SlidingWindow& w = engine.window;
+  PackedBitReader& r = engine.input;
   const uint8_t* const next_limit = r.buffer + StepInputLimit() + 1;
   const int32_t budget = StepOutputBudget();
   int32_t produced = 0;
-  BitRegister in(r.buffer, r.byte_pos, r.bit_pos);
+  BitRegister in(r);
   // In locals: a store of an output byte could alias them otherwise.
   uint64_t bits = in.bits;
   const uint8_t* next = in.next;
@@ -212,7 +202,7 @@ void LzStepsFast(const LzEntries& le) {
         m.prev_length = length;
       } else if (kind == kRecentMatch) {
         QUARB_COUNT(recent_distance);
-        distance = m.recent_distances[(m.recent_next - EntryValue(entry)) & 3];
+        distance = m.Recent(EntryValue(entry));
         uint32_t rp = le.repeat[bits >> (64 - kFastBits)];
         if (rp == 0) [[unlikely]] {
           uint32_t code_length;
@@ -233,15 +223,14 @@ void LzStepsFast(const LzEntries& le) {
         in.bits = bits;
         in.next = next;
         in.available = available;
-        in.Store();
+        in.Store(r);
         w.write_pos = write_pos;
-        match_history = m;
-        bytes_left -= produced;
+        engine.matches = m;
+        engine.bytes_left -= produced;
         ReadCodeTables();
         return;
       }
-      m.recent_distances[m.recent_next & 3] = distance;
-      ++m.recent_next;
+      m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
     }
@@ -250,79 +239,52 @@ void LzStepsFast(const LzEntries& le) {
   in.bits = bits;
   in.next = next;
   in.available = available;
-  in.Store();
+  in.Store(r);
   w.write_pos = write_pos;
-  match_history = m;
-  bytes_left -= produced;
+  engine.matches = m;
+  engine.bytes_left -= produced;
 }
 
 }  // namespace
 
 int32_t StepInputLimit() {
-  const PackedBitReader& r = bit_reader;
+  const PackedBitReader& r = engine.input;
   int32_t limit = static_cast<int32_t>(kMainRefillAbove);
   if (r.source_exhausted) limit = std::min(limit, r.real_end - 1);
   return limit;
 }
 
 int32_t StepOutputBudget() {
-  const SlidingWindow& w = sliding_window;
-  int64_t budget = int64_t{bytes_left} + 1;
+  const SlidingWindow& w = engine.window;
+  int64_t budget = int64_t{engine.bytes_left} + 1;
   uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
   budget = std::min<int64_t>(budget, rar::kWindowSize - (kFlushRoom - 1) - pending);
   if (w.unwritten_tail) budget = std::min<int64_t>(budget, rar::kWindowSize - kFlushRoom - w.write_pos);
   return static_cast<int32_t>(budget);
 }
 
-void PushDistance(uint32_t distance) {
-  MatchHistory& m = match_history;
-  m.recent_distances[m.recent_next & 3] = distance;
-  ++m.recent_next;
-}
-
-uint32_t ReadExtraBits(uint32_t n) {
-  if (n == 0) return 0;
-  uint32_t value = PeekBits16() >> (16 - n);
-  SkipBits(n);
-  return value;
-}
-
-void ResetDecoderState(bool continues) {
-  bit_reader.byte_pos = 0;
-  bit_reader.bit_pos = 0;
-  if (continues) return;
-  decoder_tables.current_channel = 0;
-  audio_state = AudioState{};
-  match_history = MatchHistory{};
-  std::memset(decoder_tables.previous_lengths, 0, sizeof decoder_tables.previous_lengths);
-  SlidingWindow& w = sliding_window;
-  w.flush_pos = 0;
-  w.write_pos = 0;
-  w.unwritten_tail = true;  // the whole window reads as zeros
-}
-
-void UnpackFile(uint8_t* window) {
-  ExtractState& s = extract_state;
-  SlidingWindow& w = sliding_window;
-  w.data = window;
+void UnpackFile() {
+  EngineState& e = engine;
+  SlidingWindow& w = e.window;
   // A continuation is honoured only after a file of this call started the
   // stream: the window is new for every call, and the positions and history
   // left by an earlier call describe a window that no longer exists.
-  bool continues = (s.file_header.flags & rar::kFileSolidContinuation) != 0 && s.stream_started;
-  ResetDecoderState(continues);
+  bool continues =
+      (e.extract.file_header.flags & rar::kFileSolidContinuation) != 0 && e.extract.stream_started;
+  if (!continues) ResetStream();
   RefillInput(true);
   if (!continues) ReadCodeTables();
-  s.stream_started = true;
+  e.extract.stream_started = true;
 
-  --bytes_left;
-  while (bytes_left >= 0) {
-    if (bit_reader.byte_pos > kMainRefillAbove) RefillInput(false);
+  --e.bytes_left;
+  while (e.bytes_left >= 0) {
+    if (e.input.byte_pos > kMainRefillAbove) RefillInput(false);
     // Damaged or truncated data: what is left would be decoded from stale
     // bytes, possibly forever (a table block announced over and over).
-    if (InputUsedUp()) break;
+    if (InputUsedUp(e.input)) break;
     if (((w.write_pos - w.flush_pos) & kWindowMask) > rar::kWindowSize - kFlushRoom) FlushWindow();
     if (w.unwritten_tail && w.write_pos >= rar::kWindowSize - kFlushRoom) ClearUnwrittenTail();
-    if (decoder_tables.audio_mode) {
+    if (e.tables.audio_mode) {
       AudioSteps();
     } else if (const LzEntries* entries = CurrentLzEntries()) {
       LzStepsFast(*entries);

@@ -49,8 +49,7 @@ uint32_t RepeatEntryOf(uint32_t slot) {
   return Entry(rar::kLengthExtraBits[slot], (rar::kLengthBase[slot] + rar::kRecentLengthBase) << 11);
 }
 
-void BuildLzEntries(LzEntries& e) {
-  const DecoderTables& t = decoder_tables;
+void BuildLzEntries(const DecoderTables& t, LzEntries& e) {
   const SymbolEntries& by_symbol = Entries();
   BuildFastEntries(t.main_table, by_symbol.main, e.main);
   BuildFastEntries(t.distance_table, by_symbol.distance, e.distance);

@@ -36,8 +36,16 @@ struct LzEntries {
   uint32_t repeat[1u << kFastBits];
 };
 
-// Derives the three from decoder_tables.
-void BuildLzEntries(LzEntries& entries);
+// The entries of the current LZ tables, and the generation of the tables
+// (DecoderTables::lz_generation) they were built from.
+struct LzEntryTables {
+  LzEntries entries;
+  uint32_t generation;
+  bool built;
+};
+
+// Derives the three from the tables' main, distance and repeat tables.
+void BuildLzEntries(const DecoderTables& tables, LzEntries& entries);
 
 // The entry of one main symbol as if its code were 0 bits long (the code's
 // length is added to the bits to consume); likewise for the others.

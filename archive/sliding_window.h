@@ -29,21 +29,14 @@ struct SlidingWindow {
   bool unwritten_tail;  // see above
 };
 
-extern SlidingWindow sliding_window;
-
-// Gives the deferred zeros from write_pos to the end of the window.
+// Gives the deferred zeros of the engine's window from write_pos to its end.
 void ClearUnwrittenTail();
 
-// Delivers the pending bytes into the output of the wanted file (one or two
-// copies). A flush that would take `written` past the file's size is refused
-// whole and ends the file's decoding (bytes_left = -1). Pending bytes of any
-// other file are dropped.
+// Delivers the engine's pending bytes into the output of the wanted file (one
+// or two copies). A flush that would take `written` past the file's size is
+// refused whole and ends the file's decoding (bytes_left = -1). Pending bytes
+// of any other file are dropped.
 void FlushWindow();
-
-// Copies `length` bytes from `distance` back, one byte at a time in effect:
-// a distance shorter than the length repeats the bytes the copy itself has
-// just written. A distance of 0 or 2^20 leaves the bytes in place.
-void CopyMatch(uint32_t distance, uint32_t length);
 
 namespace window_detail {
 
@@ -60,7 +53,7 @@ inline uint32_t Load32(const uint8_t* p) {
 }
 inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 
-// The copy of CopyMatch, for a window without unwritten tail in the way.
+// The copy of CopyMatchAt, for a window without unwritten tail in the way.
 // Block copies are used only where they give the byte-by-byte result: both
 // ranges clear of the window's end, and source and destination at least
 // eight bytes apart in either direction.
@@ -103,8 +96,11 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
 
 }  // namespace window_detail
 
-// CopyMatch's body for the decoder's loop, which keeps the write position
-// in a register: copies at `write_pos` and returns the new position.
+// A match: copies `length` bytes from `distance` back to `write_pos`, one
+// byte at a time in effect (a distance shorter than the length repeats the
+// bytes the copy itself has just written; a distance of 0 or 2^20 leaves the
+// bytes in place), and returns the new position. The decoder's loops keep
+// the write position in a register and pass it in.
 inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t distance,
                             uint32_t length) {
   // Most matches are short, with a source that ends before the destination

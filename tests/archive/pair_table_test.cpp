@@ -21,7 +21,9 @@ uint32_t ExpectPairsOfTwoDecodes(const Lengths& first_lengths, const Lengths& se
   BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
   BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
   std::vector<uint32_t> pairs(1u << kPairBits);
-  BuildPairTable(first, second, below, pairs.data());
+  BuildPairEntries(first, second, below, pairs.data(), [](uint32_t s0, uint32_t s1, uint32_t length) {
+    return (s1 << 24) | (s0 << 16) | length;
+  });
   uint32_t taken = 0;
   for (uint32_t v = 0; v < 0x10000; ++v) {
     // The 16 bits, then bits that differ from input to input.
