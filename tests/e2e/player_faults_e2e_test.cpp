@@ -1,177 +1,86 @@
-// The real player binary on a virtual X server when its audio output cannot
-// be opened: the message box appears on the X server before any window of
-// the player, waits for the user, and the process then ends with status 1.
-// Runs under scripts/with-xvfb, which sets DISPLAY.
-#include <gtest/gtest.h>
+// The real player on a virtual X server when its audio output cannot be
+// opened: the message box appears on the X server before any window of the
+// player, waits for the user, and the process then ends with status 1.
+// Runs on the Linux or the Windows player (e2e_player.h), under
+// scripts/with-xvfb, which sets DISPLAY.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
+#include <fstream>
+#include <iterator>
 #include <thread>
-#include <vector>
 
-// After gtest, whose names (None, Bool) Xlib's macros would replace.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
+#include "e2e_fixture.h"
 
+namespace e2e {
 namespace {
 
-using namespace std::chrono_literals;
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-pid_t Spawn(const std::string& program, const std::vector<std::string>& env) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
-// The exit status once the process has ended; -1000 while it runs on past `limit`.
-int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  do {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    std::this_thread::sleep_for(50ms);
-  } while (std::chrono::steady_clock::now() < deadline);
-  return -1000;
-}
-
-// Windows come and go while the tree is walked (the window manager's frames,
-// the message box's own helpers); a request about one that is already gone
-// fails with BadWindow, and Xlib's default handler would end the test
-// process for it. Such a window simply does not match.
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
-// Windows are found by title through Xlib: SDL titles its message boxes in
-// UTF-8 only (_NET_WM_NAME, and WM_NAME of type UTF8_STRING), which
-// `xdotool search --name` does not read.
-class Screen {
- public:
-  Screen() : display_(XOpenDisplay(nullptr)) { XSetErrorHandler(IgnoreXError); }
-  ~Screen() {
-    if (display_) XCloseDisplay(display_);
-  }
-  bool ok() const { return display_ != nullptr; }
-
-  // A viewable window anywhere in the tree with this title, or 0.
-  Window Find(const std::string& title) { return Search(DefaultRootWindow(display_), title); }
-
-  std::string AtomProperty(Window window, const char* name) {
-    std::string value = Property(window, name, XA_ATOM);
-    if (value.size() < sizeof(Atom)) return "";
-    Atom atom = 0;
-    std::memcpy(&atom, value.data(), sizeof atom);
-    char* atom_name = XGetAtomName(display_, atom);
-    std::string result = atom_name ? atom_name : "";
-    if (atom_name) XFree(atom_name);
-    return result;
-  }
-
- private:
-  std::string Property(Window window, const char* name, Atom type) {
-    Atom actual_type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string value;
-    if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False, type, &actual_type,
-                           &format, &items, &after, &data) == Success &&
-        data != nullptr) {
-      value.assign(reinterpret_cast<char*>(data), items * (format / 8 == 4 ? sizeof(long) : format / 8));
-    }
-    if (data) XFree(data);
-    return value;
-  }
-
-  std::string Title(Window window) {
-    std::string title = Property(window, "_NET_WM_NAME", AnyPropertyType);
-    return title.empty() ? Property(window, "WM_NAME", AnyPropertyType) : title;
-  }
-
-  Window Search(Window window, const std::string& title) {
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display_, window, &attributes) && attributes.map_state == IsViewable &&
-        Title(window) == title) {
-      return window;
-    }
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (XQueryTree(display_, window, &root, &parent, &children, &count)) {
-      for (unsigned int i = 0; i < count && found == 0; ++i) found = Search(children[i], title);
-      if (children) XFree(children);
-    }
-    return found;
-  }
-
-  Display* display_;
-};
-
-class PlayerFaultsEndToEnd : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display (run under scripts/with-xvfb)";
-    ASSERT_TRUE(screen_.ok());
-  }
-  void TearDown() override {
-    if (player_ > 0 && kill(player_, 0) == 0) {
-      kill(player_, SIGKILL);
-      waitpid(player_, nullptr, 0);
-    }
-  }
-
-  Window WaitForWindow(const std::string& title, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-      if (Window w = screen_.Find(title)) return w;
-      std::this_thread::sleep_for(100ms);
-    } while (std::chrono::steady_clock::now() < deadline);
-    return 0;
-  }
-
-  Screen screen_;
-  pid_t player_ = -1;
-};
+class PlayerFaultsEndToEnd : public PlayerSession {};
 
 TEST_F(PlayerFaultsEndToEnd, WithoutAudioTheMessageBoxWaitsForTheUserAndTheStatusIsOne) {
-  player_ = Spawn(std::string(QUARB_BIN_DIR) + "/quarb", {"SDL_AUDIODRIVER=no-such-driver"});
-  const Window box = WaitForWindow("Oh my...", 20s);
+  player_ = program_.StartWithoutAudio(program_.player(), dir_);
+  const unsigned long box = WaitForWindow(screen_, "Oh my...", program_.first_window());
   ASSERT_NE(box, 0u) << "no message box titled \"Oh my...\" appeared";
-  EXPECT_EQ(screen_.AtomProperty(box, "_NET_WM_WINDOW_TYPE"), "_NET_WM_WINDOW_TYPE_DIALOG");
-  EXPECT_EQ(screen_.Find("QUARB II"), 0u) << "the message comes before any window of the player";
+  if (program_.windows()) {
+    // Wine draws the box itself, its text in a control; the box's X window
+    // is an ordinary one (Wine marks only owned windows as dialogs).
+    const std::vector<std::string> controls = program_.ControlTexts("Oh my...");
+    bool found = false;
+    std::string all;
+    for (const std::string& control : controls) {
+      found = found || control == "Static\tUnable to init BASS";
+      all += " [" + control + "]";
+    }
+    EXPECT_TRUE(found) << "the box's controls:" << all;
+  } else {
+    EXPECT_EQ(screen_.Atoms(box, "_NET_WM_WINDOW_TYPE"), std::vector<std::string>{"_NET_WM_WINDOW_TYPE_DIALOG"});
+  }
+  EXPECT_EQ(screen_.FindIf(IsPlayerTitle), 0u) << "the message comes before any window of the player";
 
   // The player waits for the box to be dismissed.
   std::this_thread::sleep_for(500ms);
-  EXPECT_EQ(WaitExit(player_, 0ms), -1000) << "the player ended while its message was up";
+  EXPECT_EQ(PlayerExit(0ms), kStillRunning) << "the player ended while its message was up";
 
   // Return presses the box's only button, OK.
-  const std::string id = std::to_string(box);
-  Shell("xdotool windowactivate --sync " + id + " >/dev/null 2>&1");
-  Shell("xdotool key Return");
-  EXPECT_EQ(WaitExit(player_, 10s), 1);
-  player_ = -1;
+  PressKeyIn(box, "Return");
+  EXPECT_EQ(PlayerExit(), 1);
   EXPECT_EQ(screen_.Find("Oh my..."), 0u) << "the box is gone";
-  EXPECT_EQ(screen_.Find("QUARB II"), 0u) << "and no window of the player was ever made";
+  EXPECT_EQ(screen_.FindIf(IsPlayerTitle), 0u) << "and no window of the player was ever made";
+}
+
+// The X server goes away under the running player: it ends at once, with
+// status 4 and one line saying why, instead of spinning on the dead
+// connection (it used to, for ever, ignoring SIGTERM).
+TEST_F(PlayerFaultsEndToEnd, ALostDisplayEndsThePlayerAtOnce) {
+  if (program_.windows()) GTEST_SKIP() << "the Linux player's own window system";
+  // A server of the test's own, to take away.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t server = fork();
+  if (server == 0) {
+    dup2(fds[1], 3);
+    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char number[16] = {};
+  ASSERT_GT(read(fds[0], number, sizeof number - 1), 0) << "no Xvfb";
+  close(fds[0]);
+  const std::string display = ":" + std::string(number, std::strcspn(number, "\n"));
+  const std::string err = dir_ + "/stderr";
+  player_ = Spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", program_.player(), err},
+                  {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy"});
+  std::this_thread::sleep_for(2s);  // its window is up by now
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  EXPECT_EQ(PlayerExit(5s), 4);
+  std::ifstream in(err);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "quarb: the connection to the display was lost\n");
 }
 
 }  // namespace
+}  // namespace e2e
