@@ -90,6 +90,9 @@ UINT VirtualKeyFor(SDL_Keycode key) {
   }
 }
 
+// The exit status when the display goes away under the running player.
+constexpr int kLostDisplayStatus = 4;
+
 class SdlHost : public Host {
  public:
   ~SdlHost() override {
@@ -320,6 +323,7 @@ class SdlHost : public Host {
     video_ready_ = true;
     const char* driver = SDL_GetCurrentVideoDriver();
     global_pointer_ = driver != nullptr && std::strcmp(driver, "x11") == 0;
+    if (global_pointer_) InstallX11ErrorHandlers(kLostDisplayStatus);
     SDL_StopTextInput();
     return true;
   }

@@ -1,5 +1,7 @@
 #include "platform/window/x11_window.h"
 
+#include <unistd.h>
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -117,6 +119,28 @@ bool ApplyX11Shape(SDL_Window* window, const std::vector<RECT>* rects) {
   (void)rects;
   return false;
 #endif
+}
+
+namespace {
+
+int lost_status = 1;
+
+int IgnoreProtocolError(Display*, XErrorEvent*) { return 0; }
+
+int LeaveOnLostDisplay(Display*) {
+  static const char kMessage[] = "quarb: the connection to the display was lost\n";
+  // Only what is safe here: the process may be in any state.
+  ssize_t ignored = write(2, kMessage, sizeof kMessage - 1);
+  (void)ignored;
+  _exit(lost_status);
+}
+
+}  // namespace
+
+void InstallX11ErrorHandlers(int lost_display_status) {
+  lost_status = lost_display_status;
+  XSetErrorHandler(IgnoreProtocolError);
+  XSetIOErrorHandler(LeaveOnLostDisplay);
 }
 
 }  // namespace winsys

@@ -27,6 +27,14 @@ bool WithdrawX11Window(SDL_Window* window);
 // is not an X11 window.
 void* X11DisplayOf(SDL_Window* window);
 
+// Replaces Xlib's default handlers, which end the process: a protocol error
+// (say, a request about a window that was destroyed meanwhile, as happens
+// while SDL closes its connections) is ignored, and a lost connection to the
+// display ends the process at once with `lost_display_status`, after one
+// line on standard error, rather than going through destructors that would
+// talk to the dead connection again.
+void InstallX11ErrorHandlers(int lost_display_status);
+
 // Whether anything may be waiting for the program on the X connection:
 // events Xlib has already read, or bytes on the socket. Costs at most one
 // poll() and never blocks.
