@@ -31,6 +31,13 @@ void LzSteps() {
   BitRegister in(r);
   uint8_t* const data = w.data;
   uint32_t write_pos = w.write_pos;
+  // Hands the run's registers back to the engine.
+  auto write_back = [&] {
+    in.Store(r);
+    w.write_pos = write_pos;
+    engine.matches = m;
+    engine.bytes_left -= produced;
+  };
   // The look-up of each step's main symbol is made before the top-up, from
   // bits already there, so that the top-up's load does not delay it: a step
   // leaves at least 10 bits (a match tops up again after its main symbol),
@@ -71,10 +78,7 @@ void LzSteps() {
       produced += static_cast<int32_t>(length);
     } else if (s == rar::kNewTables) {
       QUARB_COUNT(lz_new_tables);
-      in.Store(r);
-      w.write_pos = write_pos;
-      engine.matches = m;
-      engine.bytes_left -= produced;
+      write_back();
       ReadCodeTables();
       return;
     } else {
@@ -107,10 +111,7 @@ void LzSteps() {
     }
     entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   } while (produced < budget && in.Position() < in_end);
-  in.Store(r);
-  w.write_pos = write_pos;
-  engine.matches = m;
-  engine.bytes_left -= produced;
+  write_back();
 }
 
 // Entry tables for the current LZ tables (lz_entries.h). Building them
@@ -161,6 +162,29 @@ void LzStepsFast(const LzEntries& le) {
     available -= n;
   };
   auto peek16 = [&] { return static_cast<uint32_t>(bits >> 48); };
+  // Hands the run's registers back to the engine.
+  auto write_back = [&] {
+    in.bits = bits;
+    in.next = next;
+    in.available = available;
+    in.Store(r);
+    w.write_pos = write_pos;
+    engine.matches = m;
+    engine.bytes_left -= produced;
+  };
+  // A distance or a repeat length: its slot's entry (through the bounds when
+  // the code is longer than the look-up's bits) gives base and extra bits.
+  auto slot_value = [&](const uint32_t* entries, const HuffmanTable& table, uint32_t (*entry_of)(uint32_t)) {
+    uint32_t e = entries[bits >> (64 - kFastBits)];
+    if (e == 0) [[unlikely]] {
+      uint32_t code_length;
+      uint32_t slot = DecodeSymbolSlow(table, peek16(), code_length);
+      e = entry_of(slot) + code_length;
+    }
+    uint32_t value = EntryBase(e) + EntryExtra(bits, e);
+    consume(EntryConsume(e));
+    return value;
+  };
   uint32_t entry = le.main[bits >> (64 - kFastBits)];
   do {
     top_up();
@@ -183,34 +207,20 @@ void LzStepsFast(const LzEntries& le) {
       uint32_t distance, length;
       if (kind == kLongMatch) {
         QUARB_COUNT(long_match);
-        uint32_t d = le.distance[bits >> (64 - kFastBits)];
-        if (d == 0) [[unlikely]] {
-          uint32_t code_length;
-          uint32_t slot = DecodeSymbolSlow(t.distance_table, peek16(), code_length);
-          d = DistanceEntryOf(slot) + code_length;
-        }
-        distance = EntryBase(d) + EntryExtra(bits, d);
-        consume(EntryConsume(d));
+        distance = slot_value(le.distance, t.distance_table, DistanceEntryOf);
         length = EntryValue(entry) + extra + rar::LengthBonus(rar::LengthCoding::kWithDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
       } else if (kind == kShortMatch) {
         QUARB_COUNT(short_match);
         distance = EntryValue(entry) + extra;
-        length = 2;
+        length = rar::kShortMatchLength;
         m.prev_distance = distance;
         m.prev_length = length;
       } else if (kind == kRecentMatch) {
         QUARB_COUNT(recent_distance);
         distance = m.Recent(EntryValue(entry));
-        uint32_t rp = le.repeat[bits >> (64 - kFastBits)];
-        if (rp == 0) [[unlikely]] {
-          uint32_t code_length;
-          uint32_t slot = DecodeSymbolSlow(t.repeat_table, peek16(), code_length);
-          rp = RepeatEntryOf(slot) + code_length;
-        }
-        length = EntryBase(rp) + EntryExtra(bits, rp);
-        consume(EntryConsume(rp));
+        length = slot_value(le.repeat, t.repeat_table, RepeatEntryOf);
         length += rar::LengthBonus(rar::LengthCoding::kAtRecentDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
@@ -220,13 +230,7 @@ void LzStepsFast(const LzEntries& le) {
         length = m.prev_length;
       } else {
         QUARB_COUNT(lz_new_tables);
-        in.bits = bits;
-        in.next = next;
-        in.available = available;
-        in.Store(r);
-        w.write_pos = write_pos;
-        engine.matches = m;
-        engine.bytes_left -= produced;
+        write_back();
         ReadCodeTables();
         return;
       }
@@ -236,13 +240,7 @@ void LzStepsFast(const LzEntries& le) {
     }
     entry = le.main[bits >> (64 - kFastBits)];
   } while (produced < budget && next < next_limit);
-  in.bits = bits;
-  in.next = next;
-  in.available = available;
-  in.Store(r);
-  w.write_pos = write_pos;
-  engine.matches = m;
-  engine.bytes_left -= produced;
+  write_back();
 }
 
 }  // namespace

@@ -46,14 +46,8 @@ Listing ListArchive(const uint8_t* data, size_t size) {
         break;
       }
       ListedEntry e;
+      static_cast<rar::FileHeader&>(e) = h;
       e.offset = static_cast<uint32_t>(pos);
-      e.header_size = h.header_size;
-      e.flags = h.flags;
-      e.packed_size = h.packed_size;
-      e.unpacked_size = h.unpacked_size;
-      e.file_crc = h.file_crc;
-      e.version_needed = h.version_needed;
-      e.method = h.method;
       // Names flagged as Unicode carry an encoded form after a NUL; the
       // 8-bit part before it is the name the reader matches.
       e.name.assign(reinterpret_cast<const char*>(b + rar::kFileHeaderSize), h.name_size);

@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_format.h"
+
 namespace tools {
 
-struct ListedEntry {
+// A file block: its header's fields as the reader parses them (the data
+// starts at offset + header_size), and where it stands.
+struct ListedEntry : rar::FileHeader {
   std::string name;
-  uint32_t offset = 0;       // block start in the archive
-  uint16_t header_size = 0;  // the data starts at offset + header_size
-  uint16_t flags = 0;
-  uint32_t packed_size = 0;
-  uint32_t unpacked_size = 0;
-  uint32_t file_crc = 0;
-  uint8_t version_needed = 0;
-  uint8_t method = 0;
+  uint32_t offset = 0;               // block start in the archive
   bool after_old_sub_block = false;  // the extraction engine never reaches it
 };
 

@@ -52,22 +52,21 @@ void AppendMainHeader(Bytes& out, uint16_t flags, const Bytes& extra, int32_t he
 }
 
 void AppendFileBlock(Bytes& out, const FileBlock& block) {
-  rar::FileHeader h{};
-  h.block_type = block.block_type;
-  h.flags = block.flags;
-  h.header_size = static_cast<uint16_t>(block.header_size >= 0 ? static_cast<size_t>(block.header_size)
-                                                                : rar::kFileHeaderSize + block.name.size() +
-                                                                      block.extra.size());
-  h.packed_size = block.packed_size_from_data ? static_cast<uint32_t>(block.data.size()) : block.packed_size;
-  h.unpacked_size = block.unpacked_size;
-  h.host_system = block.host_system;
-  h.file_crc = block.file_crc;
-  h.modified_time = block.modified_time;
-  h.version_needed = block.version_needed;
-  h.method = block.method;
-  h.name_size = static_cast<uint16_t>(block.name_size >= 0 ? static_cast<uint32_t>(block.name_size)
-                                                           : static_cast<uint32_t>(block.name.size()));
-  h.attributes = block.attributes;
+  const size_t header_size = block.header_size >= 0
+                                 ? static_cast<size_t>(block.header_size)
+                                 : rar::kFileHeaderSize + block.name.size() + block.extra.size();
+  const size_t name_size = block.name_size >= 0 ? static_cast<size_t>(block.name_size) : block.name.size();
+  const rar::FileHeader h{
+      {0, block.block_type, block.flags, static_cast<uint16_t>(header_size)},
+      block.packed_size_from_data ? static_cast<uint32_t>(block.data.size()) : block.packed_size,
+      block.unpacked_size,
+      block.host_system,
+      block.file_crc,
+      block.modified_time,
+      block.version_needed,
+      block.method,
+      static_cast<uint16_t>(name_size),
+      block.attributes};
   size_t start = Reserve(out, rar::kFileHeaderSize);
   rar::WriteFileHeader(h, out.data() + start);
   out.insert(out.end(), block.name.begin(), block.name.end());
