@@ -8,14 +8,16 @@
 #include "archive/extract.h"
 #include "data/font.h"
 #include "skin/skin.h"
+#include "skin/skin_layout.h"
+
+namespace {
+constexpr RECT ToRect(const skin_layout::Box& b) { return RECT{b.left, b.top, b.right, b.bottom}; }
+}  // namespace
 
 const RECT kHotspotRects[6] = {
-    {173, 227, 183, 237},  // previous
-    {187, 227, 197, 237},  // play
-    {203, 227, 213, 237},  // pause
-    {219, 227, 229, 237},  // next
-    {384, 3, 391, 10},     // minimise
-    {392, 3, 399, 10},     // close
+    ToRect(skin_layout::kHotspots[skin_layout::kPrevious]), ToRect(skin_layout::kHotspots[skin_layout::kPlay]),
+    ToRect(skin_layout::kHotspots[skin_layout::kPause]),    ToRect(skin_layout::kHotspots[skin_layout::kNext]),
+    ToRect(skin_layout::kHotspots[skin_layout::kMinimise]), ToRect(skin_layout::kHotspots[skin_layout::kClose]),
 };
 
 namespace {

@@ -10,14 +10,16 @@
 
 #include "data/playlist.h"
 #include "platform/win32.h"
+#include "skin/skin_layout.h"
 
 enum class Hotspot { kPrevious, kPlay, kPause, kNext, kMinimise, kClose, kNone };
 
-// Hotspot rectangles in client pixels, in the order they are tested.
+// Hotspot rectangles in client pixels, in the order they are tested
+// (skin/skin_layout.h).
 extern const RECT kHotspotRects[6];
 
-inline constexpr int32_t kTrackLineY = 209;
-inline constexpr int32_t kTrackLineCentre = 400;  // the line is centred on 400 pixels
+inline constexpr int32_t kTrackLineY = skin_layout::kTrackLineY;
+inline constexpr int32_t kTrackLineCentre = skin_layout::kTrackLineCentre;  // centred on 400 pixels
 inline constexpr uint32_t kMusicLoadOptions = 0x816;
 
 // Runs passes until main_window no longer exists.

@@ -37,14 +37,18 @@
 #include <thread>
 #include <vector>
 
+#include "skin/skin_layout.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // Hotspot centres in client pixels of the player's window.
-constexpr int kNextX = 224, kNextY = 232;
-constexpr int kPauseX = 208, kPauseY = 232;
+constexpr int kNextX = skin_layout::kHotspots[skin_layout::kNext].CentreX();
+constexpr int kNextY = skin_layout::kHotspots[skin_layout::kNext].CentreY();
+constexpr int kPauseX = skin_layout::kHotspots[skin_layout::kPause].CentreX();
+constexpr int kPauseY = skin_layout::kHotspots[skin_layout::kPause].CentreY();
 constexpr int kBufferFrames = 1024;  // what the playback layer asks of the device
 
 int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }

@@ -13,8 +13,6 @@
 namespace e2e {
 namespace {
 
-constexpr Point kNext{223, 231};
-
 class DiskEndToEnd : public PlayerSession {
  protected:
   void SetUp() override {

@@ -308,7 +308,7 @@ void PressKeyIn(unsigned long window, const std::string& key) {
 std::vector<int> WhiteInBand(const Image& window) {
   std::vector<int> white;
   if (window.width != kWidth || window.height != kHeight) return white;
-  for (int y = 205; y < 228; ++y)
+  for (int y = skin_layout::kTrackTextTop; y < skin_layout::kTrackTextBottom; ++y)
     for (int x = 0; x < kWidth; ++x)
       if (window.IsWhite(x, y)) white.push_back(y * kWidth + x);
   return white;

@@ -4,6 +4,8 @@
 // with openbox as the window manager.
 #pragma once
 
+#include "skin/skin_layout.h"
+
 #include <sys/types.h>
 
 #include <chrono>
@@ -128,18 +130,22 @@ void PressKeyIn(unsigned long window, const std::string& key);
 // ---- The player's window and content ----
 
 inline constexpr int kScreenWidth = 1024, kScreenHeight = 768;
-inline constexpr int kWidth = 400, kHeight = 246;
+inline constexpr int kWidth = skin_layout::kWidth, kHeight = skin_layout::kHeight;
 // Centred on the 1024 by 768 screen.
 inline constexpr int kLeft = (kScreenWidth - kWidth) / 2, kTop = (kScreenHeight - kHeight) / 2;
 
-// Client points inside the hotspots.
+// Client points inside the hotspots: their centres.
 struct Point {
   int x, y;
 };
-inline constexpr Point kPrevious{178, 232}, kPlay{192, 232}, kPause{208, 232}, kNext{224, 232},
-    kMinimise{387, 6}, kClose{395, 6};
+constexpr Point Centre(int hotspot) {
+  return Point{skin_layout::kHotspots[hotspot].CentreX(), skin_layout::kHotspots[hotspot].CentreY()};
+}
+inline constexpr Point kPrevious = Centre(skin_layout::kPrevious), kPlay = Centre(skin_layout::kPlay),
+                       kPause = Centre(skin_layout::kPause), kNext = Centre(skin_layout::kNext),
+                       kMinimise = Centre(skin_layout::kMinimise), kClose = Centre(skin_layout::kClose);
 
-// White pixels of the track-line band (y 205 to 227) of a window-sized
+// White pixels of the track-line band (y 205 to 227, skin_layout.h) of a window-sized
 // picture, as y * 400 + x.
 std::vector<int> WhiteInBand(const Image& window);
 

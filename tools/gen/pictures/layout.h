@@ -3,24 +3,26 @@
 // inside them, so that what the user sees is what the player hit-tests.
 #pragma once
 
+#include "skin/skin_layout.h"
 #include "tools/gen/pictures/paint.h"
 
 namespace layout {
 
-constexpr int kWidth = 400;
-constexpr int kHeight = 246;
+constexpr int kWidth = skin_layout::kWidth;
+constexpr int kHeight = skin_layout::kHeight;
 
-constexpr Box kPrevious{173, 227, 183, 237};
-constexpr Box kPlay{187, 227, 197, 237};
-constexpr Box kPause{203, 227, 213, 237};
-constexpr Box kNext{219, 227, 229, 237};
-constexpr Box kMinimise{384, 3, 391, 10};
-constexpr Box kClose{392, 3, 399, 10};
+constexpr Box FromLayout(skin_layout::Box b) { return Box{b.left, b.top, b.right, b.bottom}; }
+constexpr Box kPrevious = FromLayout(skin_layout::kHotspots[skin_layout::kPrevious]);
+constexpr Box kPlay = FromLayout(skin_layout::kHotspots[skin_layout::kPlay]);
+constexpr Box kPause = FromLayout(skin_layout::kHotspots[skin_layout::kPause]);
+constexpr Box kNext = FromLayout(skin_layout::kHotspots[skin_layout::kNext]);
+constexpr Box kMinimise = FromLayout(skin_layout::kHotspots[skin_layout::kMinimise]);
+constexpr Box kClose = FromLayout(skin_layout::kHotspots[skin_layout::kClose]);
 
 // The player writes the track line with the pen at y 209, centred on x 200,
 // by OR-ing white glyph pixels: it needs a dark band under it.
-constexpr int kPenY = 209;
-constexpr Box kTrackBand{8, 204, 392, 226};  // bevel included
+constexpr int kPenY = skin_layout::kTrackLineY;
+constexpr Box kTrackBand = FromLayout(skin_layout::kTrackBand);  // bevel included
 
 constexpr Box kTitleStrip{3, 1, 397, 12};
 
