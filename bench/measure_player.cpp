@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "skin/skin_layout.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -53,38 +54,18 @@ constexpr int kBufferFrames = 1024;  // what the playback layer asks of the devi
 
 int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
 
-std::string Shell(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  pclose(pipe);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
-  return out;
-}
+using test_process::Shell;
 
+// Starts the player with `env` added.
 pid_t Spawn(const std::string& program, const std::vector<std::string>& env) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
-    execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
+  return test_process::Spawn({program}, env);
 }
 
+// The exit status, or -1000 after killing a player that ran on past `limit`.
 int WaitExit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  while (Clock::now() < deadline) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    std::this_thread::sleep_for(20ms);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1000;
+  const int status = test_process::WaitExit(pid, limit);
+  if (status == test_process::kStillRunning) test_process::Kill(pid);
+  return status;
 }
 
 struct Event {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "skin/skin_layout.h"
+#include "tests/support/process.h"
 
 #include <sys/types.h>
 
@@ -21,29 +22,15 @@ namespace e2e {
 using namespace std::chrono_literals;
 using Millis = std::chrono::milliseconds;
 
-// ---- Processes ----
+// ---- Processes (tests/support/process.h) ----
 
-// Runs a shell command and returns its standard output without the trailing
-// line ends.
-std::string Shell(const std::string& command);
-
-// The text in single quotes for the shell.
-std::string Quoted(const std::string& text);
-
-// Starts argv[0] (looked up in PATH when it holds no '/') with `env` changed:
-// "NAME=value" sets a variable, a bare "NAME" removes it.
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env);
-
-// The exit status once the process has ended (-signal when killed), or
-// kStillRunning when it runs on past `limit`.
-inline constexpr int kStillRunning = -1000;
-int WaitExit(pid_t pid, Millis limit);
-
-// Kills and reaps the process if it is still there; sets `pid` to -1.
-void Kill(pid_t& pid);
-
-// Polls `done` until it holds or `limit` has passed; whether it held.
-bool WaitUntil(const std::function<bool()>& done, Millis limit, Millis every = 100ms);
+using test_process::Kill;
+using test_process::kStillRunning;
+using test_process::Quoted;
+using test_process::Shell;
+using test_process::Spawn;
+using test_process::WaitExit;
+using test_process::WaitUntil;
 
 // ---- Pictures ----
 
