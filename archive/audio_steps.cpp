@@ -27,8 +27,8 @@ namespace {
 
 // The pair tables for the current audio tables (audio_packed.h).
 void UpdatePairs() {
-  const DecoderTables& t = engine.tables;
-  AudioPairTables& p = engine.audio_pairs;
+  const DecoderTables& t = engine::tables;
+  AudioPairTables& p = engine::audio_pairs;
   if (!p.built || p.generation != t.audio_generation || p.channels != t.channel_count) {
     const HuffmanTable* a = t.audio_tables;
     if (t.channel_count == 1) {
@@ -94,15 +94,15 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   uint32_t decoded[kChannels];  // bytes of each channel before the current stretch
   bool fit = [&]<uint32_t... c>(std::integer_sequence<uint32_t, c...>) {
     return (LoadPacked(channel(std::integral_constant<uint32_t, c>{}), logs[c], sums[c],
-                       engine.audio.channels[c], kFused) &&
+                       engine::audio.channels[c], kFused) &&
             ...);
   }(Channels{});
   // With a single channel a period must not end inside a round; the caller
   // starts rounds on an even count (a stretch of no rounds would go on
   // forever).
-  if (!fit || (kFused && engine.audio.channels[0].sample_count % 2 != 0)) return kNoRounds;
+  if (!fit || (kFused && engine::audio.channels[0].sample_count % 2 != 0)) return kNoRounds;
   for (uint32_t c = 0; c < kChannels; ++c) {
-    phase[c] = engine.audio.channels[c].sample_count % 32;
+    phase[c] = engine::audio.channels[c].sample_count % 32;
     decoded[c] = 0;
   }
 
@@ -142,7 +142,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   // Step s on its own, from `entry` (its fast entry, looked up before the
   // top-up); false on symbol 256.
   auto single = [&]<uint32_t s>(std::integral_constant<uint32_t, s> step, uint32_t entry) {
-    const HuffmanTable& table = engine.tables.audio_tables[s % kChannels];
+    const HuffmanTable& table = engine::tables.audio_tables[s % kChannels];
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     consume(entry & 15);
     uint32_t symbol = entry >> kFastSymbolShift;
@@ -155,13 +155,13 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     return true;
   };
   auto fast_entry = [&](uint32_t c) {
-    return uint32_t{engine.tables.audio_tables[c].fast[bits >> (64 - kFastBits)]};
+    return uint32_t{engine::tables.audio_tables[c].fast[bits >> (64 - kFastBits)]};
   };
   // Steps s and s + 1; false on symbol 256. Without kTopUp the register is
   // topped up only if the two codes need a look-up each.
   auto pair = [&]<uint32_t s, bool kTopUp = true>(std::integral_constant<uint32_t, s> step,
                                                    std::bool_constant<kTopUp> = {}) {
-    const uint64_t entry = engine.audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
+    const uint64_t entry = engine::audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     if constexpr (kTopUp) top_up();
     if (entry == 0) [[unlikely]] {
       if constexpr (!kTopUp) top_up();
@@ -231,14 +231,14 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
         PackedChannel& ch = channel(std::integral_constant<uint32_t, c>{});
         phase[c] += count[c];
         if (phase[c] == 32) {
-          FinishPackedPeriod(ch, engine.audio.channels[c], sums[c], kFused);
+          FinishPackedPeriod(ch, engine::audio.channels[c], sums[c], kFused);
           phase[c] = 0;
         }
         if (more) {
           StartNextStretch(logs[c], count[c]);
           decoded[c] += count[c];
         } else {
-          StorePacked(ch, logs[c], count[c], sums[c], engine.audio.channels[c], decoded[c] + count[c]);
+          StorePacked(ch, logs[c], count[c], sums[c], engine::audio.channels[c], decoded[c] + count[c]);
         }
       }(), ...);
     }(Channels{});
@@ -258,9 +258,9 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
 }  // namespace
 
 void AudioSteps() {
-  DecoderTables& t = engine.tables;
-  SlidingWindow& w = engine.window;
-  PackedBitReader& r = engine.input;
+  DecoderTables& t = engine::tables;
+  SlidingWindow& w = engine::window;
+  PackedBitReader& r = engine::input;
   // Steps may start while the position is below this bit.
   const int64_t in_end = (int64_t{StepInputLimit()} + 1) * 8;
   const int32_t budget = StepOutputBudget();
@@ -288,17 +288,17 @@ void AudioSteps() {
     // table block), and with a single channel they start on an even count.
     // Steps of their own make it so.
     if (channel == 0 && last >= write_pos && in.next < limits.next_limit && rounds_fit &&
-        engine.audio.cross_delta == engine.audio.channels[channels - 1].prev_delta &&
-        (channels != 1 || engine.audio.channels[0].sample_count % 2 == 0)) {
+        engine::audio.cross_delta == engine::audio.channels[channels - 1].prev_delta &&
+        (channels != 1 || engine::audio.channels[0].sample_count % 2 == 0)) {
       limits.out_last = data + last;
       uint8_t* out = data + write_pos;
       UpdatePairs();
       uint32_t stopped;
       switch (channels) {
-        case 1: stopped = AudioRounds<1>(in, out, limits, engine.audio.cross_delta); break;
-        case 2: stopped = AudioRounds<2>(in, out, limits, engine.audio.cross_delta); break;
-        case 3: stopped = AudioRounds<3>(in, out, limits, engine.audio.cross_delta); break;
-        default: stopped = AudioRounds<4>(in, out, limits, engine.audio.cross_delta); break;
+        case 1: stopped = AudioRounds<1>(in, out, limits, engine::audio.cross_delta); break;
+        case 2: stopped = AudioRounds<2>(in, out, limits, engine::audio.cross_delta); break;
+        case 3: stopped = AudioRounds<3>(in, out, limits, engine::audio.cross_delta); break;
+        default: stopped = AudioRounds<4>(in, out, limits, engine::audio.cross_delta); break;
       }
       uint32_t done = static_cast<uint32_t>(out - (data + write_pos));
       write_pos = (write_pos + done) & kWindowMask;
@@ -320,7 +320,7 @@ void AudioSteps() {
       break;
     }
     QUARB_COUNT(audio_bytes);
-    data[write_pos] = DecodeAudioByte(engine.audio.channels[channel], engine.audio.cross_delta, s);
+    data[write_pos] = DecodeAudioByte(engine::audio.channels[channel], engine::audio.cross_delta, s);
     write_pos = (write_pos + 1) & kWindowMask;
     if (++channel == channels) channel = 0;
     produced += 1;
@@ -328,7 +328,7 @@ void AudioSteps() {
   in.Store(r);
   w.write_pos = write_pos;
   t.current_channel = channel;
-  engine.bytes_left -= produced;
+  engine::bytes_left -= produced;
   if (new_tables) {
     QUARB_COUNT(audio_new_tables);
     ReadCodeTables();

@@ -5,7 +5,7 @@
 #include "archive/engine_state.h"
 
 uint32_t ReadPackedData(uint8_t* dest, uint32_t length) {
-  ExtractState& s = engine.extract;
+  ExtractState& s = engine::extract;
   if (length == 0 || s.archive->data == nullptr) return 0;
   uint32_t wanted = length < s.packed_remaining ? length : s.packed_remaining;
   uint32_t got = ReadArchiveBytes(s.archive, dest, wanted);
@@ -14,14 +14,14 @@ uint32_t ReadPackedData(uint8_t* dest, uint32_t length) {
 }
 
 void RefillInput(bool initial) {
-  PackedBitReader& r = engine.input;
+  PackedBitReader& r = engine::input;
   if (initial) {
     uint32_t got = ReadPackedData(r.buffer, kInputBufferSize);
     r.byte_pos = 0;
     r.bit_pos = 0;
     r.data_end = got;
     r.real_end = static_cast<int32_t>(got);
-    r.source_exhausted = got == 0 || engine.extract.packed_remaining == 0;
+    r.source_exhausted = got == 0 || engine::extract.packed_remaining == 0;
     return;
   }
   // The position is in the last 32 bytes, so masking it moves it along with
@@ -37,5 +37,5 @@ void RefillInput(bool initial) {
     r.real_end -= static_cast<int32_t>(kInputBufferSize - kInputCarry);
     if (r.real_end < 0) r.real_end = 0;
   }
-  r.source_exhausted = got == 0 || engine.extract.packed_remaining == 0;
+  r.source_exhausted = got == 0 || engine::extract.packed_remaining == 0;
 }

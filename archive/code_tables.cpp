@@ -23,8 +23,8 @@ uint32_t ReadBits(PackedBitReader& in, uint32_t n) {
 }  // namespace
 
 void ReadCodeTables() {
-  DecoderTables& t = engine.tables;
-  PackedBitReader& r = engine.input;
+  DecoderTables& t = engine::tables;
+  PackedBitReader& r = engine::input;
   if (r.byte_pos > kHeaderRefillAbove) RefillInput(false);
 
   uint32_t header = PeekBits16(r);
@@ -89,8 +89,8 @@ void ReadCodeTables() {
 }
 
 void CheckEndOfData() {
-  DecoderTables& t = engine.tables;
-  PackedBitReader& r = engine.input;
+  DecoderTables& t = engine::tables;
+  PackedBitReader& r = engine::input;
   if (r.data_end < r.byte_pos + 5) return;
   if (t.audio_mode) {
     if (DecodeSymbol(r, t.audio_tables[t.current_channel]) == rar::kAudioNewTables) {

@@ -1,5 +1,6 @@
-// Everything the engine keeps, in one place (internal to the engine; the
-// player and the tools see archive/extract.h).
+// Everything the engine keeps, declared in one place (internal to the
+// engine; the player and the tools see archive/extract.h) and defined in
+// engine_state.cpp.
 //
 // The engine is a single instance over this state and is not re-entrant. A
 // call of ExtractFile starts its bookkeeping afresh (`extract`); the
@@ -8,6 +9,11 @@
 // look-up tables derived from them, stay from call to call: a fresh stream
 // reads a table block before it decodes anything, and the derived tables
 // know from the tables' generation counts when they are out of date.
+//
+// The parts are separate objects, not the members of one: the decoder's
+// loops store into some while they read others, and the compiler keeps a
+// load apart from a store for certain only when they are different objects
+// (as members of one struct, multimedia decoding ran some 4% slower).
 //
 // Outside this state: the CRC tables (archive/crc32.cpp, built once), the
 // choice of error-sum path (archive/audio_error_sums.cpp, made once) and the
@@ -42,24 +48,24 @@ struct ExtractState {
   bool stream_started;        // a compressed file has been decoded in this call
 };
 
-struct EngineState {
-  ExtractState extract;
-  PackedBitReader input;  // the packed data of the file being decoded
-  SlidingWindow window;   // its memory is the call's (extract.cpp)
-  DecoderTables tables;
-  MatchHistory matches;
-  AudioState audio;
-  // Output bytes still to produce for the file being decoded; set to its
-  // unpacked size before each file.
-  int32_t bytes_left;
-  // Derived from `tables` when first needed after a table block.
-  LzEntryTables lz_entries;
-  AudioPairTables audio_pairs;
-};
+namespace engine {
 
-extern EngineState engine;
+extern ExtractState extract;
+extern PackedBitReader input;  // the packed data of the file being decoded
+extern SlidingWindow window;   // its memory is the call's (extract.cpp)
+extern DecoderTables tables;
+extern MatchHistory matches;
+extern AudioState audio;
+// Output bytes still to produce for the file being decoded; set to its
+// unpacked size before each file.
+extern int32_t bytes_left;
+// Derived from `tables` when first needed after a table block.
+extern LzEntryTables lz_entries;
+extern AudioPairTables audio_pairs;
 
 // Makes the decoder's state that of a fresh stream: the window (its zeros
 // deferred, see sliding_window.h), the match history, the predictors, the
 // previous code lengths and the audio channel.
 void ResetStream();
+
+}  // namespace engine

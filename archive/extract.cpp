@@ -11,7 +11,7 @@
 
 namespace {
 
-ExtractState& s = engine.extract;
+ExtractState& s = engine::extract;
 
 enum class BlockKind { kMain, kFile };
 
@@ -100,7 +100,7 @@ bool ProcessFile() {
   const rar::FileHeader& h = s.file_header;
   if (!rar::VersionSupported(h.version_needed)) return false;
   s.packed_remaining = h.packed_size;
-  engine.bytes_left = static_cast<int32_t>(h.unpacked_size);
+  engine::bytes_left = static_cast<int32_t>(h.unpacked_size);
   // The packed data follows the whole header, which may carry more than the
   // name (an embedded comment, extended times, a salt).
   s.archive->offset = static_cast<uint32_t>(s.block_start) + h.header_size;
@@ -143,7 +143,7 @@ int WalkArchive() {
 int RunDriver() {
   s.archive->offset = 0;
   if (!CheckSignature()) return 0;
-  uint8_t*& window = engine.window.data;
+  uint8_t*& window = engine::window.data;
   window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
   if (window == nullptr) return 0;
   int result = WalkArchive();

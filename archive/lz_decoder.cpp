@@ -19,11 +19,11 @@ namespace {
 // distance extra 16). Steps start at byte 8162 at the latest, well inside the
 // reach of the register's loads.
 void LzSteps() {
-  const DecoderTables& t = engine.tables;
+  const DecoderTables& t = engine::tables;
   // A copy in registers for the run; written back whenever the run ends.
-  MatchHistory m = engine.matches;
-  SlidingWindow& w = engine.window;
-  PackedBitReader& r = engine.input;
+  MatchHistory m = engine::matches;
+  SlidingWindow& w = engine::window;
+  PackedBitReader& r = engine::input;
   // Steps may start while the position is below this bit.
   const int64_t in_end = (int64_t{StepInputLimit()} + 1) * 8;
   const int32_t budget = StepOutputBudget();
@@ -35,8 +35,8 @@ void LzSteps() {
   auto write_back = [&] {
     in.Store(r);
     w.write_pos = write_pos;
-    engine.matches = m;
-    engine.bytes_left -= produced;
+    engine::matches = m;
+    engine::bytes_left -= produced;
   };
   // The look-up of each step's main symbol is made before the top-up, from
   // bits already there, so that the top-up's load does not delay it: a step
@@ -120,10 +120,10 @@ void LzSteps() {
 constexpr int32_t kEntriesWorthFrom = 2048;
 
 const LzEntries* CurrentLzEntries() {
-  const DecoderTables& t = engine.tables;
-  LzEntryTables& e = engine.lz_entries;
+  const DecoderTables& t = engine::tables;
+  LzEntryTables& e = engine::lz_entries;
   if (!e.built || e.generation != t.lz_generation) {
-    if (engine.bytes_left < kEntriesWorthFrom) return nullptr;
+    if (engine::bytes_left < kEntriesWorthFrom) return nullptr;
     BuildLzEntries(t, e.entries);
     e.generation = t.lz_generation;
     e.built = true;
@@ -138,10 +138,10 @@ const LzEntries* CurrentLzEntries() {
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
 void LzStepsFast(const LzEntries& le) {
-  const DecoderTables& t = engine.tables;
-  MatchHistory m = engine.matches;
-  SlidingWindow& w = engine.window;
-  PackedBitReader& r = engine.input;
+  const DecoderTables& t = engine::tables;
+  MatchHistory m = engine::matches;
+  SlidingWindow& w = engine::window;
+  PackedBitReader& r = engine::input;
   const uint8_t* const next_limit = r.buffer + StepInputLimit() + 1;
   const int32_t budget = StepOutputBudget();
   int32_t produced = 0;
@@ -162,6 +162,12 @@ void LzStepsFast(const LzEntries& le) {
     available -= n;
   };
   auto peek16 = [&] { return static_cast<uint32_t>(bits >> 48); };
+  // The entry of a code longer than the look-up's bits, through the bounds.
+  auto long_code_entry = [&](const HuffmanTable& table, uint32_t (*entry_of)(uint32_t)) {
+    uint32_t code_length;
+    uint32_t slot = DecodeSymbolSlow(table, peek16(), code_length);
+    return entry_of(slot) + code_length;
+  };
   // Hands the run's registers back to the engine.
   auto write_back = [&] {
     in.bits = bits;
@@ -169,21 +175,8 @@ void LzStepsFast(const LzEntries& le) {
     in.available = available;
     in.Store(r);
     w.write_pos = write_pos;
-    engine.matches = m;
-    engine.bytes_left -= produced;
-  };
-  // A distance or a repeat length: its slot's entry (through the bounds when
-  // the code is longer than the look-up's bits) gives base and extra bits.
-  auto slot_value = [&](const uint32_t* entries, const HuffmanTable& table, uint32_t (*entry_of)(uint32_t)) {
-    uint32_t e = entries[bits >> (64 - kFastBits)];
-    if (e == 0) [[unlikely]] {
-      uint32_t code_length;
-      uint32_t slot = DecodeSymbolSlow(table, peek16(), code_length);
-      e = entry_of(slot) + code_length;
-    }
-    uint32_t value = EntryBase(e) + EntryExtra(bits, e);
-    consume(EntryConsume(e));
-    return value;
+    engine::matches = m;
+    engine::bytes_left -= produced;
   };
   uint32_t entry = le.main[bits >> (64 - kFastBits)];
   do {
@@ -207,7 +200,10 @@ void LzStepsFast(const LzEntries& le) {
       uint32_t distance, length;
       if (kind == kLongMatch) {
         QUARB_COUNT(long_match);
-        distance = slot_value(le.distance, t.distance_table, DistanceEntryOf);
+        uint32_t d = le.distance[bits >> (64 - kFastBits)];
+        if (d == 0) [[unlikely]] d = long_code_entry(t.distance_table, DistanceEntryOf);
+        distance = EntryBase(d) + EntryExtra(bits, d);
+        consume(EntryConsume(d));
         length = EntryValue(entry) + extra + rar::LengthBonus(rar::LengthCoding::kWithDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
@@ -220,7 +216,10 @@ void LzStepsFast(const LzEntries& le) {
       } else if (kind == kRecentMatch) {
         QUARB_COUNT(recent_distance);
         distance = m.Recent(EntryValue(entry));
-        length = slot_value(le.repeat, t.repeat_table, RepeatEntryOf);
+        uint32_t rp = le.repeat[bits >> (64 - kFastBits)];
+        if (rp == 0) [[unlikely]] rp = long_code_entry(t.repeat_table, RepeatEntryOf);
+        length = EntryBase(rp) + EntryExtra(bits, rp);
+        consume(EntryConsume(rp));
         length += rar::LengthBonus(rar::LengthCoding::kAtRecentDistance, distance);
         m.prev_distance = distance;
         m.prev_length = length;
@@ -246,15 +245,15 @@ void LzStepsFast(const LzEntries& le) {
 }  // namespace
 
 int32_t StepInputLimit() {
-  const PackedBitReader& r = engine.input;
+  const PackedBitReader& r = engine::input;
   int32_t limit = static_cast<int32_t>(kMainRefillAbove);
   if (r.source_exhausted) limit = std::min(limit, r.real_end - 1);
   return limit;
 }
 
 int32_t StepOutputBudget() {
-  const SlidingWindow& w = engine.window;
-  int64_t budget = int64_t{engine.bytes_left} + 1;
+  const SlidingWindow& w = engine::window;
+  int64_t budget = int64_t{engine::bytes_left} + 1;
   uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
   budget = std::min<int64_t>(budget, rar::kWindowSize - (kFlushRoom - 1) - pending);
   if (w.unwritten_tail) budget = std::min<int64_t>(budget, rar::kWindowSize - kFlushRoom - w.write_pos);
@@ -262,27 +261,28 @@ int32_t StepOutputBudget() {
 }
 
 void UnpackFile() {
-  EngineState& e = engine;
-  SlidingWindow& w = e.window;
+  SlidingWindow& w = engine::window;
+  PackedBitReader& r = engine::input;
+  int32_t& bytes_left = engine::bytes_left;
   // A continuation is honoured only after a file of this call started the
   // stream: the window is new for every call, and the positions and history
   // left by an earlier call describe a window that no longer exists.
-  bool continues =
-      (e.extract.file_header.flags & rar::kFileSolidContinuation) != 0 && e.extract.stream_started;
-  if (!continues) ResetStream();
+  ExtractState& s = engine::extract;
+  bool continues = (s.file_header.flags & rar::kFileSolidContinuation) != 0 && s.stream_started;
+  if (!continues) engine::ResetStream();
   RefillInput(true);
   if (!continues) ReadCodeTables();
-  e.extract.stream_started = true;
+  s.stream_started = true;
 
-  --e.bytes_left;
-  while (e.bytes_left >= 0) {
-    if (e.input.byte_pos > kMainRefillAbove) RefillInput(false);
+  --bytes_left;
+  while (bytes_left >= 0) {
+    if (r.byte_pos > kMainRefillAbove) RefillInput(false);
     // Damaged or truncated data: what is left would be decoded from stale
     // bytes, possibly forever (a table block announced over and over).
-    if (InputUsedUp(e.input)) break;
+    if (InputUsedUp(r)) break;
     if (((w.write_pos - w.flush_pos) & kWindowMask) > rar::kWindowSize - kFlushRoom) FlushWindow();
     if (w.unwritten_tail && w.write_pos >= rar::kWindowSize - kFlushRoom) ClearUnwrittenTail();
-    if (e.tables.audio_mode) {
+    if (engine::tables.audio_mode) {
       AudioSteps();
     } else if (const LzEntries* entries = CurrentLzEntries()) {
       LzStepsFast(*entries);

@@ -25,9 +25,9 @@ struct MatchHistory {
   }
 };
 
-// Decodes the packed data of the file in engine.extract.file_header into the
+// Decodes the packed data of the file in engine::extract.file_header into the
 // window, delivering the wanted file's bytes (sliding_window.h). A file that
 // continues the solid stream decoded so far in this call goes on from where
-// the last one ended; otherwise the stream starts afresh (ResetStream) with a
+// the last one ended; otherwise the stream starts afresh (engine::ResetStream) with a
 // table block.
 void UnpackFile();

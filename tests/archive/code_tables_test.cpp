@@ -29,11 +29,11 @@ BitWriter BlockStart(bool audio, bool keep, uint32_t channels = 1) {
 void Pre(BitWriter& w, uint32_t symbol) { FlatPrecode().Write(w, symbol); }
 
 Lengths Previous() {
-  return Lengths(engine.tables.previous_lengths, engine.tables.previous_lengths + rar::kMaxTableLengths);
+  return Lengths(engine::tables.previous_lengths, engine::tables.previous_lengths + rar::kMaxTableLengths);
 }
 
 void SetPrevious(uint8_t value) {
-  std::memset(engine.tables.previous_lengths, value, rar::kMaxTableLengths);
+  std::memset(engine::tables.previous_lengths, value, rar::kMaxTableLengths);
 }
 
 void ReadBlock(const BitWriter& w) {
@@ -50,14 +50,14 @@ TEST(CodeTables, WithoutBit14TheLengthsAreThePrecodeSymbols) {
   BitWriter w;
   WriteTableBlock(w, false, 1, lengths);
   ReadBlock(w);
-  EXPECT_FALSE(engine.tables.audio_mode);
+  EXPECT_FALSE(engine::tables.audio_mode);
   Lengths expected = lengths;
   expected.resize(rar::kMaxTableLengths, 0);  // the clear reaches the whole array
   EXPECT_EQ(Previous(), expected);
   EXPECT_EQ(BitsConsumed(), w.bit_count());
-  EXPECT_EQ(engine.tables.main_table.count, 298u);
-  EXPECT_EQ(engine.tables.distance_table.count, 48u);
-  EXPECT_EQ(engine.tables.repeat_table.count, 28u);
+  EXPECT_EQ(engine::tables.main_table.count, 298u);
+  EXPECT_EQ(engine::tables.distance_table.count, 48u);
+  EXPECT_EQ(engine::tables.repeat_table.count, 28u);
 }
 
 TEST(CodeTables, WithBit14TheSymbolsAreAddedModulo16) {
@@ -152,13 +152,13 @@ TEST(CodeTables, ARepeatAtTheFirstPositionRepeatsZero) {
 
 TEST(CodeTables, LengthsABlockDoesNotReachKeepTheirValuesAcrossModes) {
   SetPrevious(0);
-  engine.tables.current_channel = 0;
+  engine::tables.current_channel = 0;
   // Four channels: all 1028 lengths, 5 everywhere.
   BitWriter audio = BlockStart(true, false, 4);
   for (uint32_t i = 0; i < rar::kMaxTableLengths; ++i) Pre(audio, 5);
   ReadBlock(audio);
-  EXPECT_TRUE(engine.tables.audio_mode);
-  EXPECT_EQ(engine.tables.channel_count, 4u);
+  EXPECT_TRUE(engine::tables.audio_mode);
+  EXPECT_EQ(engine::tables.channel_count, 4u);
   // LZ with differences: only the first 374 change.
   BitWriter lz = BlockStart(false, true);
   for (uint32_t i = 0; i < rar::kLzLengths; ++i) Pre(lz, 1);
@@ -182,13 +182,13 @@ TEST(CodeTables, AudioBlocksSetTheChannelCountAndKeepTheRotationWhenTheyCan) {
     for (uint32_t i = 0; i < rar::kAudioSymbols * channels; ++i) Pre(w, 9);
     return w;
   };
-  engine.tables.current_channel = 3;
+  engine::tables.current_channel = 3;
   ReadBlock(audio_block(2));
-  EXPECT_EQ(engine.tables.channel_count, 2u);
-  EXPECT_EQ(engine.tables.current_channel, 0u);
-  engine.tables.current_channel = 3;
+  EXPECT_EQ(engine::tables.channel_count, 2u);
+  EXPECT_EQ(engine::tables.current_channel, 0u);
+  engine::tables.current_channel = 3;
   ReadBlock(audio_block(4));
-  EXPECT_EQ(engine.tables.current_channel, 3u);
+  EXPECT_EQ(engine::tables.current_channel, 3u);
 }
 
 // An LZ table block in which main symbol 269 and the literal 'A' have
@@ -211,8 +211,8 @@ TEST(CheckEndOfData, NeedsFiveBytesLeftToLookForANewTableBlock) {
     w.PadBytes(left);
     LoadBits(w.bytes());
     ReadCodeTables();
-    engine.input.byte_pos = table_bytes;
-    engine.input.bit_pos = 0;
+    engine::input.byte_pos = table_bytes;
+    engine::input.bit_pos = 0;
     CheckEndOfData();
     // The padding decodes as 'A' (code 0): one bit when looked at.
     EXPECT_EQ(BitsConsumed(), table_bytes * 8 + (left == 5 ? 1 : 0));
@@ -233,19 +233,19 @@ TEST(CheckEndOfData, TakesUpATableBlockAnnouncedAfterTheLastSymbol) {
   EXPECT_EQ(BitsConsumed(), data_end_bits);
   CheckEndOfData();
   EXPECT_EQ(BitsConsumed(), w.bit_count());
-  EXPECT_TRUE(engine.tables.audio_mode);
-  EXPECT_EQ(engine.tables.channel_count, 3u);
+  EXPECT_TRUE(engine::tables.audio_mode);
+  EXPECT_EQ(engine::tables.channel_count, 3u);
 }
 
 TEST(CheckEndOfData, DoesNothingAfterARefillThatReadNothing) {
   LoadBits(Lengths(kInputBufferSize, 0));
-  engine.input.byte_pos = 8170;
+  engine::input.byte_pos = 8170;
   RefillInput(false);
-  EXPECT_EQ(engine.input.byte_pos, 10u);
-  EXPECT_EQ(engine.input.data_end, 10u);
+  EXPECT_EQ(engine::input.byte_pos, 10u);
+  EXPECT_EQ(engine::input.data_end, 10u);
   CheckEndOfData();
-  EXPECT_EQ(engine.input.byte_pos, 10u);
-  EXPECT_EQ(engine.input.bit_pos, 0u);
+  EXPECT_EQ(engine::input.byte_pos, 10u);
+  EXPECT_EQ(engine::input.bit_pos, 0u);
 }
 
 }  // namespace

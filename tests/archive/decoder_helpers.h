@@ -12,9 +12,9 @@ namespace testing_helpers {
 // packed data (nothing more can be read) and the read position at its start.
 inline void LoadBits(const std::vector<uint8_t>& bytes) {
   static MemoryArchive no_data{};
-  engine.extract.archive = &no_data;
-  engine.extract.packed_remaining = 0;
-  PackedBitReader& r = engine.input;
+  engine::extract.archive = &no_data;
+  engine::extract.packed_remaining = 0;
+  PackedBitReader& r = engine::input;
   std::memset(r.buffer, 0, sizeof r.buffer);
   std::memcpy(r.buffer, bytes.data(), std::min(bytes.size(), size_t{kInputBufferSize}));
   r.byte_pos = 0;
@@ -25,6 +25,6 @@ inline void LoadBits(const std::vector<uint8_t>& bytes) {
 }
 
 // Bits consumed since LoadBits.
-inline uint32_t BitsConsumed() { return engine.input.byte_pos * 8 + engine.input.bit_pos; }
+inline uint32_t BitsConsumed() { return engine::input.byte_pos * 8 + engine::input.bit_pos; }
 
 }  // namespace testing_helpers

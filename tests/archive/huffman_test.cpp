@@ -76,21 +76,21 @@ void ExpectSameDecoding(const std::vector<uint8_t>& lengths, HuffmanTable& table
     LoadBits({static_cast<uint8_t>(peek >> 8), static_cast<uint8_t>(peek), 0x5A});
     uint32_t expected_len;
     uint32_t expected = plain.Decode(peek, expected_len);
-    ASSERT_EQ(DecodeSymbol(engine.input, table), expected) << "peek " << peek;
+    ASSERT_EQ(DecodeSymbol(engine::input, table), expected) << "peek " << peek;
     ASSERT_EQ(BitsConsumed(), expected_len) << "peek " << peek;
   }
 }
 
 TEST(BitInput, PeeksSixteenBitsAtAnyBitPositionAndSkips) {
   LoadBits({0b10110011, 0b01010101, 0b11110000, 0b00001111});
-  EXPECT_EQ(PeekBits16(engine.input), 0b1011001101010101u);
-  SkipBits(engine.input, 3);
-  EXPECT_EQ(PeekBits16(engine.input), 0b1001101010101111u);
-  SkipBits(engine.input, 9);
-  EXPECT_EQ(engine.input.byte_pos, 1u);
-  EXPECT_EQ(engine.input.bit_pos, 4u);
-  EXPECT_EQ(PeekBits16(engine.input), 0b0101111100000000u);
-  SkipBits(engine.input, 16);
+  EXPECT_EQ(PeekBits16(engine::input), 0b1011001101010101u);
+  SkipBits(engine::input, 3);
+  EXPECT_EQ(PeekBits16(engine::input), 0b1001101010101111u);
+  SkipBits(engine::input, 9);
+  EXPECT_EQ(engine::input.byte_pos, 1u);
+  EXPECT_EQ(engine::input.bit_pos, 4u);
+  EXPECT_EQ(PeekBits16(engine::input), 0b0101111100000000u);
+  SkipBits(engine::input, 16);
   EXPECT_EQ(BitsConsumed(), 28u);
 }
 
@@ -130,7 +130,7 @@ TEST(Huffman, SingleCodeOfOneBitTakesOneBit) {
   HuffmanTable table{};
   BuildHuffmanTable(lengths.data(), table, 19);
   LoadBits({0x7F, 0xFF, 0});
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 7u);
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 7u);
   EXPECT_EQ(BitsConsumed(), 1u);
 }
 
@@ -143,7 +143,7 @@ TEST(Huffman, CompleteCodeReachesItsLastFifteenBitCode) {
   BuildHuffmanTable(lengths.data(), table, 298);
   EXPECT_EQ(table.limit[15], 0xFFFFu);  // 0x10000 clamped
   LoadBits({0xFF, 0xFF, 0xFF});
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 297u);
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 297u);
   EXPECT_EQ(BitsConsumed(), 15u);
   // Every code as the writer of streams assigns it.
   CanonicalCode code(lengths);
@@ -152,7 +152,7 @@ TEST(Huffman, CompleteCodeReachesItsLastFifteenBitCode) {
     code.Write(w, s);
     w.Put(0, 16);
     LoadBits(w.bytes());
-    EXPECT_EQ(DecodeSymbol(engine.input, table), s);
+    EXPECT_EQ(DecodeSymbol(engine::input, table), s);
     EXPECT_EQ(BitsConsumed(), lengths[s]);
   }
 }
@@ -166,11 +166,11 @@ TEST(Huffman, UnusedCodeSpaceGivesTheFirstSymbolAfterFifteenBits) {
   BuildHuffmanTable(lengths.data(), table, 19);
   for (uint32_t peek : {0xA000u, 0xA7FFu, 0xFFFFu}) {
     LoadBits({static_cast<uint8_t>(peek >> 8), static_cast<uint8_t>(peek), 0});
-    EXPECT_EQ(DecodeSymbol(engine.input, table), 7u) << peek;
+    EXPECT_EQ(DecodeSymbol(engine::input, table), 7u) << peek;
     EXPECT_EQ(BitsConsumed(), 15u) << peek;
   }
   LoadBits({0x98, 0x00, 0x00});  // 10011: the last code in use
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 18u);
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 18u);
   EXPECT_EQ(BitsConsumed(), 5u);
 }
 
@@ -184,12 +184,12 @@ TEST(Huffman, EmptyCodeTakesFifteenBitsAndYieldsWhatEarlierBuildsLeft) {
   BuildHuffmanTable(empty.data(), table, 28);
   for (uint32_t limit : table.limit) EXPECT_EQ(limit, 0u);
   LoadBits({0x00, 0x00, 0x00});
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 3u);  // index 0
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 3u);  // index 0
   EXPECT_EQ(BitsConsumed(), 15u);
   LoadBits({0x00, 0x02, 0x00});
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 17u);  // index 1
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 17u);  // index 1
   LoadBits({0xFF, 0xFE, 0x00});
-  EXPECT_EQ(DecodeSymbol(engine.input, table), 3u);  // past the list: symbols[0]
+  EXPECT_EQ(DecodeSymbol(engine::input, table), 3u);  // past the list: symbols[0]
 }
 
 }  // namespace
