@@ -217,6 +217,17 @@ TEST(ExtractFile, ImpossibleSizesFailBeforeAnythingIsAllocated) {
   EXPECT_EQ(Extract(ArchiveOf({packed}), "c"), std::nullopt);
 }
 
+// An earlier file whose size is impossible: in a solid archive it is
+// decoded on the way to the wanted one, so the wanted one fails with it; in
+// a plain archive earlier files are skipped and not judged.
+TEST(ExtractFile, AnImpossibleEarlierFileFailsOnlyASolidArchive) {
+  pack::FileBlock liar = Stored("liar", Text("abc"));
+  liar.unpacked_size = 0xFFFFFFF0u;
+  const pack::FileBlock wanted = Stored("wanted", Text("ok"));
+  EXPECT_EQ(Extract(ArchiveOf({liar, wanted}), "wanted"), Text("ok"));
+  EXPECT_EQ(Extract(ArchiveOf({liar, wanted}, rar::kMainSolid), "wanted"), std::nullopt);
+}
+
 TEST(ExtractFile, TruncatedStoredDataFailsEvenWhenZerosWouldMatch) {
   // The announced 64 bytes are zeros, but the image ends before them: the
   // reader must not hand back zeros it never read.
