@@ -56,7 +56,13 @@ std::string PlayerProgram::Missing() const {
 }
 
 pid_t PlayerProgram::Start(const std::string& program, const std::vector<std::string>& env) const {
-  if (windows()) return Spawn({"wine", program}, env);
+  if (windows()) {
+    // A wineserver of the prefix may still be running from a program started
+    // without a display (the Windows build's other tests): a player started
+    // into it gets no window. Wait for it to end (it lingers a few seconds).
+    Shell("timeout 30 wineserver -w >/dev/null 2>&1");
+    return Spawn({"wine", program}, env);
+  }
   return Spawn({program}, env);
 }
 
