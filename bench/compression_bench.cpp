@@ -1,11 +1,14 @@
 // The compressor against gzip -9 and xz -9 (size), zlib level 9 and
 // libdeflate level 12 (compression speed), and our decoder against zlib's
 // inflate and libdeflate on what each compressed itself (decompression
-// speed), on four inputs: a text corpus, a binary corpus, the disk's songs
-// and synthetic 8-bit PCM. Every round measures all contenders on all inputs
-// in turn; ratios are given as the minimum and the median over the rounds.
+// speed), on a text corpus, a binary corpus, the disk's songs, synthetic
+// 8-bit PCM and any further file named with --file (the real-world modules of
+// bench/fetch-module-corpus). Every round measures all contenders on all
+// inputs in turn; ratios are given as the minimum and the median over the
+// rounds.
 //
-//   compression_bench --text FILE --binary FILE --songs FILE [--rounds N] [--ms MS]
+//   compression_bench --text FILE --binary FILE --songs FILE [--file LABEL=FILE]...
+//                     [--rounds N] [--ms MS]
 //
 // The PCM input is made here. Sizes of gzip -9 and xz -9 come from running
 // those programs on the same bytes.
@@ -183,7 +186,9 @@ void Round(Input& in, double ms, Bytes& scratch) {
 }
 
 [[noreturn]] void Usage() {
-  std::fprintf(stderr, "usage: compression_bench --text FILE --binary FILE --songs FILE [--rounds N] [--ms MS]\n");
+  std::fprintf(stderr,
+               "usage: compression_bench --text FILE --binary FILE --songs FILE [--file LABEL=FILE]...\n"
+               "                         [--rounds N] [--ms MS]\n");
   std::exit(2);
 }
 
@@ -205,6 +210,11 @@ int main(int argc, char** argv) {
       Input in;
       in.label = arg.substr(2);
       in.plain = tools::ReadWholeFile(value);
+      inputs.push_back(std::move(in));
+    } else if (arg == "--file" && value.find('=') != std::string::npos) {
+      Input in;
+      in.label = value.substr(0, value.find('='));
+      in.plain = tools::ReadWholeFile(value.substr(value.find('=') + 1));
       inputs.push_back(std::move(in));
     } else {
       Usage();
@@ -228,12 +238,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "round %d of %d done\n", round + 1, rounds);
   }
 
-  std::printf("%-7s %9s %9s %9s %9s %7s %7s | %-23s | %-23s | %s\n", "input", "bytes", "ours -5", "gzip -9",
+  std::printf("%-8s %9s %9s %9s %9s %7s %7s | %-23s | %-23s | %s\n", "input", "bytes", "ours -5", "gzip -9",
               "xz -9", "/gzip", "/xz", "decode MB/s, /zlib", "/libdeflate (min med)",
               "compress MB/s -1 -2 -3 -4 -5 (median), -5/zlib-9 -5/libdeflate-12 (min med)");
   for (const Input& in : inputs) {
     size_t ours = in.ours_size[kLevels];
-    std::printf("%-7s %9zu %9zu %9zu %9zu %7.3f %7.3f | %6.1f %7.2f %7.2f | ", in.label.c_str(), in.plain.size(), ours,
+    std::printf("%-8s %9zu %9zu %9zu %9zu %7.3f %7.3f | %6.1f %7.2f %7.2f | ", in.label.c_str(), in.plain.size(), ours,
                 in.gzip_size, in.xz_size, static_cast<double>(ours) / in.gzip_size,
                 static_cast<double>(ours) / in.xz_size, Median(in.ours_mbs), Min(in.vs_zlib), Median(in.vs_zlib));
     if (!in.vs_deflate.empty()) {
@@ -255,7 +265,7 @@ int main(int argc, char** argv) {
   }
   std::printf("sizes per level (packed bytes):\n");
   for (const Input& in : inputs) {
-    std::printf("  %-7s", in.label.c_str());
+    std::printf("  %-8s", in.label.c_str());
     for (int level = 1; level <= kLevels; ++level) std::printf(" -%d %9zu", level, in.ours_size[level]);
     std::printf("\n");
   }
