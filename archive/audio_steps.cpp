@@ -39,6 +39,7 @@ void UpdatePairs() {
         BuildPairEntries(a[2], a[3], rar::kAudioNewTables, p.table[1], PackedPairEntry);
       }
     }
+    QUARB_COUNT(pair_table_builds);
     p.generation = t.audio_generation;
     p.channels = t.channel_count;
     p.built = true;
@@ -101,6 +102,7 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   // starts rounds on an even count (a stretch of no rounds would go on
   // forever).
   if (!fit || (kFused && engine::audio.channels[0].sample_count % 2 != 0)) return kNoRounds;
+  QUARB_COUNT(audio_round_runs);
   for (uint32_t c = 0; c < kChannels; ++c) {
     phase[c] = engine::audio.channels[c].sample_count % 32;
     decoded[c] = 0;
@@ -136,6 +138,8 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
   auto byte = [&]<uint32_t s>(std::integral_constant<uint32_t, s>, uint32_t symbol, uint64_t term) {
     constexpr uint32_t c = s % kChannels;
     QUARB_COUNT(audio_bytes);
+    QUARB_COUNT(audio_round_bytes);
+    QUARB_COUNT(audio_bytes_by_channels[kChannels - 1]);
     o[j * kRound + s] = DecodePacked<kFused>(channel(std::integral_constant<uint32_t, c>{}), logs[c],
                                 j * kPerChannel + s / kChannels, symbol, term, cross);
   };
@@ -164,11 +168,13 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
     const uint64_t entry = engine::audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     if constexpr (kTopUp) top_up();
     if (entry == 0) [[unlikely]] {
+      QUARB_COUNT(pair_misses);
       if constexpr (!kTopUp) top_up();
       constexpr std::integral_constant<uint32_t, s + 1> second;
       return single(step, fast_entry(s % kChannels)) &&
              single(second, fast_entry((s + 1) % kChannels));
     }
+    QUARB_COUNT(pair_hits);
     bits <<= entry & 63;
     available -= entry;
     byte(step, PairFirstSymbol(entry), entry);
@@ -320,11 +326,13 @@ void AudioSteps() {
       break;
     }
     QUARB_COUNT(audio_bytes);
+    QUARB_COUNT(audio_bytes_by_channels[channels - 1]);
     data[write_pos] = DecodeAudioByte(engine::audio.channels[channel], engine::audio.cross_delta, s);
     write_pos = (write_pos + 1) & kWindowMask;
     if (++channel == channels) channel = 0;
     produced += 1;
   }
+  QUARB_COUNT(audio_step_runs);
   in.Store(r);
   w.write_pos = write_pos;
   t.current_channel = channel;

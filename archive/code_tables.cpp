@@ -39,9 +39,11 @@ void ReadCodeTables() {
     SkipBits(r, 2);
     total = rar::kAudioSymbols * t.channel_count;
     QUARB_COUNT(audio_table_blocks[t.channel_count - 1]);
+    QUARB_COUNT_TABLE_MODE(t.channel_count);
   } else {
     total = rar::kLzLengths;
     QUARB_COUNT(lz_table_blocks);
+    QUARB_COUNT_TABLE_MODE(0);
   }
 
   uint8_t precode_lengths[rar::kPrecodeSymbols];

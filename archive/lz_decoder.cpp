@@ -37,6 +37,8 @@ void LzSteps() {
     w.write_pos = write_pos;
     engine::matches = m;
     engine::bytes_left -= produced;
+    QUARB_COUNT(lz_step_runs);
+    QUARB_COUNT_ADD(lz_bytes_without_entries, produced);
   };
   // The look-up of each step's main symbol is made before the top-up, from
   // bits already there, so that the top-up's load does not delay it: a step
@@ -76,6 +78,7 @@ void LzSteps() {
       m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
+      QUARB_COUNT_ADD(match_bytes, length);
     } else if (s == rar::kNewTables) {
       QUARB_COUNT(lz_new_tables);
       write_back();
@@ -108,6 +111,7 @@ void LzSteps() {
       m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
+      QUARB_COUNT_ADD(match_bytes, length);
     }
     entry = t.main_table.fast[in.bits >> (64 - kFastBits)];
   } while (produced < budget && in.Position() < in_end);
@@ -125,6 +129,7 @@ const LzEntries* CurrentLzEntries() {
   if (!e.built || e.generation != t.lz_generation) {
     if (engine::bytes_left < kEntriesWorthFrom) return nullptr;
     BuildLzEntries(t, e.entries);
+    QUARB_COUNT(lz_entry_builds);
     e.generation = t.lz_generation;
     e.built = true;
   }
@@ -177,6 +182,7 @@ void LzStepsFast(const LzEntries& le) {
     w.write_pos = write_pos;
     engine::matches = m;
     engine::bytes_left -= produced;
+    QUARB_COUNT(lz_step_runs);
   };
   uint32_t entry = le.main[bits >> (64 - kFastBits)];
   do {
@@ -236,6 +242,7 @@ void LzStepsFast(const LzEntries& le) {
       m.Push(distance);
       write_pos = CopyMatchAt(w, write_pos, distance, length);
       produced += static_cast<int32_t>(length);
+      QUARB_COUNT_ADD(match_bytes, length);
     }
     entry = le.main[bits >> (64 - kFastBits)];
   } while (produced < budget && next < next_limit);

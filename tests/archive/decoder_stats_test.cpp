@@ -57,9 +57,25 @@ TEST(DecoderStats, CountsSymbolKindsAndTableBlocks) {
   EXPECT_EQ(d.audio_table_blocks[2], 1u);
   EXPECT_EQ(d.audio_table_blocks[3], 1u);
   EXPECT_EQ(d.audio_table_blocks[0] + d.audio_table_blocks[1], 0u);
+  // Bytes by where they came from: 4 + 4 + 2 + 2 + 2 from matches, five
+  // bytes with three channels and one with four.
+  EXPECT_EQ(d.match_bytes, 14u);
+  EXPECT_EQ(d.literals + d.match_bytes + d.audio_bytes, e.bytes.size());
+  EXPECT_EQ(d.audio_bytes_by_channels[2], 5u);
+  EXPECT_EQ(d.audio_bytes_by_channels[3], 1u);
+  EXPECT_EQ(d.audio_bytes_by_channels[0] + d.audio_bytes_by_channels[1], 0u);
+  // LZ to three channels, three to four, four back to LZ; the first block
+  // after the reset is no switch.
+  EXPECT_EQ(d.mode_switches, 3u);
+  EXPECT_EQ(d.last_table_mode, 0);
+  // Too little is left after each table block for derived tables to pay.
+  EXPECT_EQ(d.lz_entry_builds, 0u);
+  EXPECT_EQ(d.lz_bytes_without_entries, d.literals + d.match_bytes);
 
   ResetDecoderStats();
   EXPECT_EQ(decoder_stats.literals, 0u);
+  EXPECT_EQ(decoder_stats.mode_switches, 0u);
+  EXPECT_EQ(decoder_stats.last_table_mode, -1);
 }
 
 TEST(DecoderStats, TheMultimediaRecordingIsMostlyDecodedInAudioMode) {
@@ -71,6 +87,20 @@ TEST(DecoderStats, TheMultimediaRecordingIsMostlyDecodedInAudioMode) {
   // 16-bit mono samples are coded as two byte channels.
   EXPECT_GT(decoder_stats.audio_table_blocks[1], 0u);
   EXPECT_GT(decoder_stats.audio_bytes, wav->size() / 2);
+  const DecoderStats& d = decoder_stats;
+  uint64_t by_channels = 0;
+  for (uint64_t n : d.audio_bytes_by_channels) by_channels += n;
+  EXPECT_EQ(by_channels, d.audio_bytes);
+  EXPECT_EQ(d.literals + d.match_bytes + d.audio_bytes, wav->size());
+  // Most multimedia bytes go through the rounds, most of them as pairs
+  // from a pair table built for them.
+  EXPECT_GT(d.audio_round_bytes, d.audio_bytes / 2);
+  EXPECT_LE(d.audio_round_bytes, d.audio_bytes);
+  EXPECT_GT(d.audio_round_runs, 0u);
+  EXPECT_GT(d.pair_table_builds, 0u);
+  EXPECT_GT(d.pair_hits, d.pair_misses);
+  EXPECT_LE(2 * d.pair_hits, d.audio_round_bytes);
+  EXPECT_GT(d.audio_step_runs, 0u);
 }
 
 }  // namespace
