@@ -43,6 +43,7 @@ struct ExtractState {
   int32_t next_block_pos;
   uint8_t* output;            // the wanted file's buffer, null until found
   uint32_t written;           // bytes delivered into output
+  uint32_t output_crc;        // CRC-32 register over them (compressed files)
   bool is_target;             // the file being processed is the wanted one
   uint32_t packed_remaining;  // of the file being processed
   bool stream_started;        // a compressed file has been decoded in this call

@@ -104,16 +104,18 @@ bool ProcessFile() {
   // The packed data follows the whole header, which may carry more than the
   // name (an embedded comment, extended times, a salt).
   s.archive->offset = static_cast<uint32_t>(s.block_start) + h.header_size;
+  s.output_crc = 0xFFFFFFFFu;
   if (h.method == rar::kMethodStored) {
     CopyStoredFile();
+    if (s.output != nullptr) s.output_crc = Crc32(s.output_crc, s.output, s.written);
   } else {
-    UnpackFile();
+    UnpackFile();  // the window's flushes take the checksum
   }
   if (s.output == nullptr) return true;
   // A file the data did not deliver whole is not the file, whatever the CRC
-  // of the rest of the buffer would be; the buffer is not even looked at.
+  // of the rest of the buffer would be.
   if (s.written != h.unpacked_size) return false;
-  return ~Crc32(0xFFFFFFFFu, s.output, h.unpacked_size) == h.file_crc;
+  return ~s.output_crc == h.file_crc;
 }
 
 // Walks the blocks after the main header until the wanted file is extracted.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "archive/crc32.h"
 #include "archive/engine_state.h"
 
 void ClearUnwrittenTail() {
@@ -10,6 +11,19 @@ void ClearUnwrittenTail() {
   std::memset(w.data + w.write_pos, 0, rar::kWindowSize - w.write_pos);
   w.unwritten_tail = false;
 }
+
+namespace {
+
+// Into the output, with the checksum taken on the way while the bytes are
+// still in the cache: the output is not read again.
+void Deliver(const uint8_t* bytes, uint32_t n) {
+  ExtractState& s = engine::extract;
+  s.output_crc = Crc32(s.output_crc, bytes, n);
+  std::memcpy(s.output + s.written, bytes, n);
+  s.written += n;
+}
+
+}  // namespace
 
 void FlushWindow() {
   SlidingWindow& w = engine::window;
@@ -26,8 +40,7 @@ void FlushWindow() {
       engine::bytes_left = -1;
       return;
     }
-    std::memcpy(s.output + s.written, w.data + flush_pos, n);
-    s.written += n;
+    Deliver(w.data + flush_pos, n);
     return;
   }
   uint32_t tail = rar::kWindowSize - flush_pos;
@@ -36,8 +49,6 @@ void FlushWindow() {
     engine::bytes_left = -1;
     return;
   }
-  std::memcpy(s.output + s.written, w.data + flush_pos, tail);
-  s.written += tail;
-  std::memcpy(s.output + s.written, w.data, head);
-  s.written += head;
+  Deliver(w.data + flush_pos, tail);
+  Deliver(w.data, head);
 }
