@@ -84,13 +84,17 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) 
   }
   uint32_t next[16];
   for (uint32_t len = 0; len < 16; ++len) next[len] = t.pos[len];
+  // Absent symbols go to the sink past the list, without a branch: which
+  // lengths are 0 is as good as random.
+  next[0] = kMaxSymbols;
   for (i = 0; i < count; ++i) {
     if ((i & 7) == 0 && i + 8 <= count && AllAbsent(lengths + i)) {
       i += 7;
       continue;
     }
     uint32_t len = lengths[i] & 15;
-    if (len != 0) t.symbols[next[len]++] = i;
+    t.symbols[next[len]] = i;
+    next[len] += len != 0 ? 1 : 0;
   }
   t.count = count;
   BuildFastTable(t);

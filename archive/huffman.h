@@ -26,7 +26,7 @@ struct HuffmanTable {
   uint32_t count;
   uint32_t limit[16];
   uint32_t pos[16];
-  uint32_t symbols[kMaxSymbols];
+  uint32_t symbols[kMaxSymbols + 1];  // the last one a sink for absent symbols while building
   // (symbol << kFastSymbolShift) | length, or 0 when the first kFastBits bits
   // do not settle the length. With the length in the low six bits an entry
   // can serve as a 64-bit shift count as it is.
