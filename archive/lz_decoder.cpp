@@ -142,7 +142,7 @@ const LzEntries* CurrentLzEntries() {
 // Steps go on while the register's next byte is below the input limit: a
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
-void LzStepsFast(const LzEntries& le) {
+[[gnu::always_inline]] inline void LzStepsFastOf(const LzEntries& le) {
   const DecoderTables& t = engine::tables;
   MatchHistory m = engine::matches;
   SlidingWindow& w = engine::window;
@@ -249,7 +249,52 @@ void LzStepsFast(const LzEntries& le) {
   write_back();
 }
 
+// The loop built for each path (decoder_steps.h).
+[[gnu::noinline]] void LzStepsFastPortable(const LzEntries& le) { LzStepsFastOf(le); }
+#ifdef QUARB_STEPS_X86_V3
+[[gnu::noinline]] QUARB_X86_V3_TARGET void LzStepsFastV3(const LzEntries& le) { LzStepsFastOf(le); }
+#endif
+
+void LzStepsFast(const LzEntries& le) {
+#ifdef QUARB_STEPS_X86_V3
+  if (CurrentStepPath() == StepPath::kX86V3) {
+    LzStepsFastV3(le);
+    return;
+  }
+#endif
+  LzStepsFastPortable(le);
+}
+
 }  // namespace
+
+namespace {
+
+StepPath& PathInUse() {
+  static StepPath path = [] {
+#ifdef QUARB_STEPS_X86_V3
+    // This may run before main, perhaps before the runtime has looked at the processor.
+    __builtin_cpu_init();
+#endif
+    return StepPathAvailable(StepPath::kX86V3) ? StepPath::kX86V3 : StepPath::kPortable;
+  }();
+  return path;
+}
+
+}  // namespace
+
+bool StepPathAvailable(StepPath path) {
+  if (path == StepPath::kPortable) return true;
+#ifdef QUARB_STEPS_X86_V3
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2") &&
+         __builtin_cpu_supports("popcnt");
+#else
+  return false;
+#endif
+}
+
+void UseStepPath(StepPath path) { PathInUse() = StepPathAvailable(path) ? path : StepPath::kPortable; }
+
+StepPath CurrentStepPath() { return PathInUse(); }
 
 int32_t StepInputLimit() {
   const PackedBitReader& r = engine::input;

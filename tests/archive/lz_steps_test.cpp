@@ -3,12 +3,14 @@
 // main symbol, codes longer than the first look-up's bits in all three
 // tables, matches of every length and distance (overlapping ones, ones that
 // reach before the file's start or a whole window back), new tables on the
-// way, and files longer than the window.
+// way, and files longer than the window; through each path the processor
+// allows (decoder_steps.h).
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "archive/decoder_steps.h"
 #include "tests/archive/extract_helpers.h"
 #include "tests/archive/stream_writer.h"
 
@@ -92,7 +94,21 @@ std::optional<Bytes> ExtractOnly(const StreamWriter& s, const Bytes& content) {
   return Extract(ArchiveOf({Compressed("f", s.Packed(), content)}), "f");
 }
 
-TEST(LzSteps, RandomSymbolsOfEveryKindWithLongAndShortCodes) {
+// Each test runs on one path of the loops and puts the default back.
+class LzSteps : public testing::TestWithParam<StepPath> {
+ protected:
+  void SetUp() override {
+    if (!StepPathAvailable(GetParam())) GTEST_SKIP() << "the processor lacks this path";
+    UseStepPath(GetParam());
+    ASSERT_EQ(CurrentStepPath(), GetParam());
+  }
+  void TearDown() override { UseStepPath(saved_); }
+
+ private:
+  StepPath saved_ = CurrentStepPath();
+};
+
+TEST_P(LzSteps, RandomSymbolsOfEveryKindWithLongAndShortCodes) {
   for (uint32_t seed = 1; seed <= 4; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 rng(seed);
@@ -107,7 +123,7 @@ TEST(LzSteps, RandomSymbolsOfEveryKindWithLongAndShortCodes) {
   }
 }
 
-TEST(LzSteps, NewTablesOnTheWay) {
+TEST_P(LzSteps, NewTablesOnTheWay) {
   std::mt19937 rng(11);
   StreamWriter s;
   Expected e;
@@ -122,7 +138,7 @@ TEST(LzSteps, NewTablesOnTheWay) {
   ASSERT_EQ(ExtractOnly(s, e.bytes), e.bytes);
 }
 
-TEST(LzSteps, FilesLongerThanTheWindow) {
+TEST_P(LzSteps, FilesLongerThanTheWindow) {
   std::mt19937 rng(5);
   StreamWriter s;
   Expected e;
@@ -130,6 +146,21 @@ TEST(LzSteps, FilesLongerThanTheWindow) {
   s.LzTables(MixedLzLengths(3));
   while (e.bytes.size() < (5u << 20) / 2) RandomSymbols(s, e, h, 1000, rng);
   ASSERT_EQ(ExtractOnly(s, e.bytes), e.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, LzSteps, testing::Values(StepPath::kPortable, StepPath::kX86V3),
+                         [](const testing::TestParamInfo<StepPath>& info) {
+                           return info.param == StepPath::kPortable ? std::string("Portable") : std::string("X86V3");
+                         });
+
+TEST(LzStepPaths, ThePortableOneIsAlwaysThereAndAMissingOneFallsBackToIt) {
+  const StepPath saved = CurrentStepPath();
+  EXPECT_TRUE(StepPathAvailable(StepPath::kPortable));
+  UseStepPath(StepPath::kPortable);
+  EXPECT_EQ(CurrentStepPath(), StepPath::kPortable);
+  UseStepPath(StepPath::kX86V3);
+  EXPECT_EQ(CurrentStepPath(), StepPathAvailable(StepPath::kX86V3) ? StepPath::kX86V3 : StepPath::kPortable);
+  UseStepPath(saved);
 }
 
 }  // namespace
