@@ -141,6 +141,18 @@ inline uint64_t PackedPairEntry(uint32_t s0, uint32_t s1, uint32_t length) {
   return SymbolTerm(s0) | SymbolTerm(s1) >> 16 | uint64_t{s1} << 16 | uint64_t{s0} << 8 | length;
 }
 inline uint64_t PairSecondTerm(uint64_t entry) { return entry << 16 | entry >> 48; }
+
+// Where the two codes do not both fit but the first does: the first symbol
+// alone, laid out as in a pair entry, with kPairMissing set (bit 6, above
+// the length). Entries of 0 (not even the first code fits) and these are
+// told from pairs with one test (PairFound).
+inline constexpr uint64_t kPairMissing = 64;
+inline uint64_t PackedSingleEntry(uint32_t s0, uint32_t length) {
+  return audio_packed_detail::SymbolTerm(s0) | uint64_t{s0} << 8 | kPairMissing | length;
+}
+// True for a pair: a pair's length is at least 2 and its bit 6 clear; taking
+// 1 off 0 or off a single entry (length at least 1) leaves bit 6 set.
+inline bool PairFound(uint64_t entry) { return ((entry - 1) & kPairMissing) == 0; }
 inline uint32_t PairFirstSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 8) & 0xFF; }
 inline uint32_t PairSecondSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 16) & 0xFF; }
 

@@ -32,11 +32,11 @@ void UpdatePairs() {
   if (!p.built || p.generation != t.audio_generation || p.channels != t.channel_count) {
     const HuffmanTable* a = t.audio_tables;
     if (t.channel_count == 1) {
-      BuildPairEntries(a[0], a[0], rar::kAudioNewTables, p.table[0], PackedPairEntry);
+      BuildPairEntries(a[0], a[0], rar::kAudioNewTables, p.table[0], PackedPairEntry, PackedSingleEntry);
     } else {
-      BuildPairEntries(a[0], a[1], rar::kAudioNewTables, p.table[0], PackedPairEntry);
+      BuildPairEntries(a[0], a[1], rar::kAudioNewTables, p.table[0], PackedPairEntry, PackedSingleEntry);
       if (t.channel_count == 4) {
-        BuildPairEntries(a[2], a[3], rar::kAudioNewTables, p.table[1], PackedPairEntry);
+        BuildPairEntries(a[2], a[3], rar::kAudioNewTables, p.table[1], PackedPairEntry, PackedSingleEntry);
       }
     }
     QUARB_COUNT(pair_table_builds);
@@ -167,12 +167,17 @@ uint32_t AudioRounds(BitRegister& in, uint8_t*& out, const RoundLimits& limits,
                                                    std::bool_constant<kTopUp> = {}) {
     const uint64_t entry = engine::audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     if constexpr (kTopUp) top_up();
-    if (entry == 0) [[unlikely]] {
+    if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
       if constexpr (!kTopUp) top_up();
       constexpr std::integral_constant<uint32_t, s + 1> second;
-      return single(step, fast_entry(s % kChannels)) &&
-             single(second, fast_entry((s + 1) % kChannels));
+      if (entry == 0) {
+        return single(step, fast_entry(s % kChannels)) && single(second, fast_entry((s + 1) % kChannels));
+      }
+      // The first symbol from the entry (never 256), the second on its own.
+      consume(entry & 63);
+      byte(step, PairFirstSymbol(entry), entry);
+      return single(second, fast_entry((s + 1) % kChannels));
     }
     QUARB_COUNT(pair_hits);
     bits <<= entry & 63;

@@ -37,12 +37,13 @@ struct HuffmanTable {
 // is make(s0, s1, l0 + l1), never 0, when they start with a code of `first`
 // for a symbol s0 (length l0) and then a code of `second` for a symbol s1
 // (length l1), both symbols below `below` (at most 256), and both codes lie
-// within the kPairBits bits; otherwise 0. Exactly what two decodes give,
-// wherever it is not 0.
+// within the kPairBits bits; otherwise make_single(s0, l0) where the first
+// code lies within the first kFastBits bits and s0 is below `below`, and 0
+// elsewhere. Exactly what the decodes give, wherever it is not 0.
 inline constexpr uint32_t kPairBits = 11;
-template <typename Entry, typename Make>
+template <typename Entry, typename Make, typename MakeSingle>
 void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
-                      Entry* pairs, Make make) {
+                      Entry* pairs, Make make, MakeSingle make_single) {
   static_assert(kPairBits == kFastBits + 1);
   // By the first code: a code of la bits covers 2^(kPairBits - la) inputs
   // in a row (two per fast entry), whose remaining bits x run through all
@@ -62,6 +63,7 @@ void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uin
       continue;
     }
     const uint32_t room = kPairBits - la;
+    const Entry single = make_single(sa & 0xFF, la);
     Entry* out = pairs + 2 * i;
     for (uint32_t x = 0; x < (1u << room); ++x) {
       const uint32_t b = second.fast[x << (la - 1)];
@@ -70,10 +72,18 @@ void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uin
       const Entry taken = (b != 0) & (sb < below) & (lb <= room);
       // Symbols past `below` are cut to eight bits before they reach
       // `make`; their entries are dropped anyway.
-      out[x] = make(sa & 0xFF, sb & 0xFF, la + lb) & (Entry{0} - taken);
+      const Entry mask = Entry{0} - taken;
+      out[x] = (make(sa & 0xFF, sb & 0xFF, la + lb) & mask) | (single & ~mask);
     }
     i += 1u << (room - 1);
   }
+}
+
+// The same with 0 where no pair is found.
+template <typename Entry, typename Make>
+void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uint32_t below,
+                      Entry* pairs, Make make) {
+  BuildPairEntries(first, second, below, pairs, make, [](uint32_t, uint32_t) { return Entry{0}; });
 }
 
 // Fast entries of another form: entries[v] for the first kFastBits input

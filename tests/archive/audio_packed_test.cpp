@@ -62,6 +62,9 @@ void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, 
       term = PackedPairEntry(symbols[i], symbols[i + 1], 2 + (i / 2) % (kPairBits - 1));
     } else if ((i / 1000) % 2 == 0 && i % 2 == 1) {
       term = PairSecondTerm(PackedPairEntry(symbols[i - 1], symbols[i], 2 + (i / 2) % (kPairBits - 1)));
+    } else if ((i / 500) % 2 == 1 && i % 2 == 0) {
+      // The first symbol of an entry without a pair (every length it can have).
+      term = PackedSingleEntry(symbols[i], 1 + (i / 2) % kFastBits);
     }
     uint8_t byte = fused ? DecodePacked<true>(packed[c], logs[c], stretch[c], symbols[i], term, cross)
                          : DecodePacked<false>(packed[c], logs[c], stretch[c], symbols[i], term, cross);
@@ -149,6 +152,25 @@ TEST(AudioPacked, EveryWayOfTakingTheSumsGivesThePlainRecords) {
       for (size_t split : {1, 5, 9, 15, 17, 23, 31}) {
         ExpectSameAsPlain(channels, Small(600, 90 + static_cast<uint32_t>(split)), split, path);
       }
+    }
+  }
+}
+
+// A pair entry is told from a single symbol's and from 0 by one test, for
+// every symbol and every length each can have.
+TEST(AudioPacked, PairsAreToldFromSingleSymbolsAndFromNothing) {
+  EXPECT_FALSE(PairFound(0));
+  for (uint32_t s0 = 0; s0 < 256; ++s0) {
+    for (uint32_t length = 1; length <= kFastBits; ++length) {
+      const uint64_t single = PackedSingleEntry(s0, length);
+      EXPECT_FALSE(PairFound(single)) << s0 << " " << length;
+      EXPECT_EQ(single & 63, length);
+      EXPECT_EQ(PairFirstSymbol(single), s0);
+      // The first symbol's term as a pair entry's: the same top twelve bits.
+      EXPECT_EQ(single >> 52, PackedPairEntry(s0, 0, 2) >> 52);
+    }
+    for (uint32_t length = 2; length <= kPairBits; ++length) {
+      EXPECT_TRUE(PairFound(PackedPairEntry(s0, 255 - s0, length))) << s0 << " " << length;
     }
   }
 }

@@ -44,6 +44,61 @@ uint32_t ExpectPairsOfTwoDecodes(const Lengths& first_lengths, const Lengths& se
   return taken;
 }
 
+// With single entries: where no pair fits but the first code lies within
+// the first kFastBits bits and its symbol is below `below`, the entry is
+// that symbol and its length alone; 0 only where even that fails.
+void ExpectPairsOrSinglesOfDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
+                                   uint32_t below) {
+  HuffmanTable first{}, second{};
+  BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
+  BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
+  std::vector<uint32_t> pairs(1u << kPairBits);
+  BuildPairEntries(
+      first, second, below, pairs.data(),
+      [](uint32_t s0, uint32_t s1, uint32_t length) { return (s1 << 24) | (s0 << 16) | length; },
+      [](uint32_t s0, uint32_t length) { return 0x8000u | (s0 << 16) | length; });
+  for (uint32_t v = 0; v < 0x10000; ++v) {
+    uint32_t input = (v << 16) | ((v * 40503u) & 0xFFFF);
+    uint32_t l0, l1;
+    uint32_t s0 = DecodeSymbolSlow(first, input >> 16, l0);
+    uint32_t s1 = DecodeSymbolSlow(second, (input << l0) >> 16, l1);
+    uint32_t entry = pairs[v >> (16 - kPairBits)];
+    uint32_t expected = 0;
+    if (s0 < below && s1 < below && l0 + l1 <= kPairBits) {
+      expected = (s1 << 24) | (s0 << 16) | (l0 + l1);
+    } else if (s0 < below && l0 <= kFastBits) {
+      expected = 0x8000u | (s0 << 16) | l0;
+    }
+    ASSERT_EQ(entry, expected) << "input " << v;
+  }
+}
+
+TEST(PairTable, SingleEntriesWhereOnlyTheFirstCodeFits) {
+  std::mt19937 rng(3301);
+  Lengths short_codes(257, 0);
+  for (uint32_t s = 0; s < 16; ++s) short_codes[s] = 4;
+  Lengths audio(257, 0);
+  audio[0] = 2;
+  audio[256] = 3;
+  audio[1] = 3;
+  audio[255] = 4;
+  for (uint32_t s = 2; s < 200; ++s) audio[s] = static_cast<uint8_t>(9 + s % 7);
+  ExpectPairsOrSinglesOfDecodes(audio, audio, 256);
+  ExpectPairsOrSinglesOfDecodes(audio, short_codes, 256);
+  ExpectPairsOrSinglesOfDecodes(short_codes, audio, 256);
+  ExpectPairsOrSinglesOfDecodes(Lengths(298, 9), Lengths(298, 9), 256);  // singles everywhere
+  Lengths main(298, 0);
+  for (uint32_t s = 0; s < 298; ++s) main[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
+  ExpectPairsOrSinglesOfDecodes(main, main, 100);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE("random " + std::to_string(round));
+    Lengths a(257), b(257);
+    for (uint8_t& l : a) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % 12);
+    for (uint8_t& l : b) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % 12);
+    ExpectPairsOrSinglesOfDecodes(a, b, 256);
+  }
+}
+
 TEST(PairTable, AgreesWithTwoDecodesOnEveryInput) {
   std::mt19937 rng(1207);
   // Short codes: most pairs fit.
