@@ -31,13 +31,12 @@ void UpdatePairs() {
   AudioPairTables& p = engine::audio_pairs;
   if (!p.built || p.generation != t.audio_generation || p.channels != t.channel_count) {
     const HuffmanTable* a = t.audio_tables;
+    static_assert(rar::kAudioNewTables == 256);
     if (t.channel_count == 1) {
-      BuildPairEntries(a[0], a[0], rar::kAudioNewTables, p.table[0], PackedPairEntry, PackedSingleEntry);
+      BuildPackedPairs(a[0], a[0], p.table[0]);
     } else {
-      BuildPairEntries(a[0], a[1], rar::kAudioNewTables, p.table[0], PackedPairEntry, PackedSingleEntry);
-      if (t.channel_count == 4) {
-        BuildPairEntries(a[2], a[3], rar::kAudioNewTables, p.table[1], PackedPairEntry, PackedSingleEntry);
-      }
+      BuildPackedPairs(a[0], a[1], p.table[0]);
+      if (t.channel_count == 4) BuildPackedPairs(a[2], a[3], p.table[1]);
     }
     QUARB_COUNT(pair_table_builds);
     p.generation = t.audio_generation;

@@ -175,6 +175,44 @@ TEST(AudioPacked, PairsAreToldFromSingleSymbolsAndFromNothing) {
   }
 }
 
+// The pair tables of the rounds, built from the parts of their entries,
+// against the general builder with the rounds' entries, on audio-like,
+// random, incomplete, over-subscribed and empty codes.
+TEST(AudioPacked, PackedPairTablesAreThoseOfTheGeneralBuilder) {
+  std::mt19937 rng(4242);
+  auto check = [](const std::vector<uint8_t>& la, const std::vector<uint8_t>& lb) {
+    HuffmanTable a{}, b{};
+    BuildHuffmanTable(la.data(), a, 257);
+    BuildHuffmanTable(lb.data(), b, 257);
+    std::vector<uint64_t> general(1u << kPairBits), packed(1u << kPairBits);
+    BuildPairEntries(a, b, 256, general.data(), PackedPairEntry, PackedSingleEntry);
+    BuildPackedPairs(a, b, packed.data());
+    for (uint32_t v = 0; v < (1u << kPairBits); ++v) ASSERT_EQ(packed[v], general[v]) << "entry " << v;
+  };
+  std::vector<uint8_t> audio(257, 0);
+  audio[0] = 2;
+  audio[256] = 3;
+  audio[1] = 3;
+  audio[255] = 4;
+  for (uint32_t s = 2; s < 200; ++s) audio[s] = static_cast<uint8_t>(9 + s % 7);
+  std::vector<uint8_t> flat(257, 8), empty(257, 0), short_codes(257, 0);
+  for (uint32_t s = 240; s < 257; ++s) short_codes[s] = 4;  // 256 among them
+  check(audio, audio);
+  check(audio, short_codes);
+  check(short_codes, audio);
+  check(short_codes, short_codes);
+  check(flat, flat);
+  check(empty, audio);
+  check(audio, empty);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("random " + std::to_string(round));
+    std::vector<uint8_t> x(257), y(257);
+    for (uint8_t& l : x) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % (round % 2 ? 6 : 15));
+    for (uint8_t& l : y) l = static_cast<uint8_t>(rng() % 3 == 0 ? 0 : 1 + rng() % (round % 3 ? 12 : 15));
+    check(x, y);
+  }
+}
+
 TEST(AudioPacked, RefuseARecordThatDecodingNeverReaches) {
   AudioPredictor p{};
   PackedChannel packed;
