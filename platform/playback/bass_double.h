@@ -2,12 +2,13 @@
 // quarb_playback_double instead of quarb_playback).
 //
 // It defines the same BASS_* calls, records each call with its arguments and
-// result in order, and keeps a small model of the output (initialised,
-// running, which musics are loaded and which one is current) so a test can
-// check what would be heard. Results follow that model the way the real layer
-// answers (e.g. calls before BASS_Init fail, a memory load of length 0 fails)
-// unless a test queues a result of its own for the next call of a function.
-// No sound is made. Not thread-safe: for single-threaded tests.
+// result in order, and hands it on to the layer's own rules
+// (playback_layer.h), so every answer is the one the real layer gives. Only
+// what lies under the rules differs: the output is the recording one
+// (recording_output.h), which makes no sound and runs the mixer only when a
+// test pumps it, and every non-empty run of bytes loads as a silent music,
+// so a test may use any short text as a song. A test makes a call fail by
+// queueing a failure for it.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/playback/bass.h"
+#include "platform/playback/playback_probe.h"
 
 enum class BassFunction { Init, Start, Stop, Pause, MusicLoad, MusicPlay, MusicFree, Free };
 
@@ -37,7 +39,6 @@ struct BassCall {
   // A copy of the loaded bytes (MusicLoad from memory with a length), so a
   // test can tell which song was loaded after the caller freed its buffer.
   std::vector<uint8_t> bytes;
-  uint32_t bytes_crc = 0;     // CRC-32 (IEEE, reflected) of `bytes`
   DWORD result = 0;           // what the call returned
 };
 
@@ -47,17 +48,16 @@ const std::vector<BassCall>& BassDoubleCalls();
 std::string BassDoubleCallNames();
 void BassDoubleClearCalls();
 
-// The next call of `function` returns `result` (queued results are used in
-// order, one per call) and changes nothing in the model when it is 0.
-void BassDoubleQueueResult(BassFunction function, DWORD result);
+// The next call of `function` fails (returns 0) without reaching the layer,
+// as when a device is missing or a song's data is bad. Failures queued for
+// the same function are used one per call.
+void BassDoubleFailNext(BassFunction function);
 
-struct BassDoubleModel {
-  bool initialised = false;
-  bool running = false;            // output runs (not stopped or paused)
-  HMUSIC current = 0;              // the music heard while running, 0 for none
-  std::vector<HMUSIC> loaded;      // musics loaded and not yet freed
-};
-const BassDoubleModel& BassDoubleState();
+// What the layer holds now: initialised, running, the current music and the
+// loaded ones (playback_probe.h).
+PlaybackSnapshot BassDoubleState();
 
-// Back to the state at program start: no calls, no queued results, not initialised.
+// Back to the state at program start: no calls, no queued failures, the layer
+// not initialised (freed if it was) and its output the recording one, which
+// opens.
 void BassDoubleReset();

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/playback/bass.h"
 
@@ -29,6 +30,15 @@ int PlaybackOutputRate();
 
 // Frames the output asks for at a time; 0 when the layer is not initialised.
 int PlaybackBufferFrames();
+
+// What the layer holds at this moment, as the calls have left it.
+struct PlaybackSnapshot {
+  bool initialised = false;
+  bool running = false;         // the output runs: not stopped or paused
+  HMUSIC current = 0;           // the music heard while running, 0 for none
+  std::vector<HMUSIC> loaded;   // musics loaded and not yet freed, in handle order
+};
+PlaybackSnapshot TakePlaybackSnapshot();
 
 // Holds the layer's locks for its lifetime, the output's lock among them, so
 // the mixer stands still. BASS_* calls may be made under it from the same

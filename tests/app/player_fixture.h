@@ -21,6 +21,7 @@
 #include "data/font.h"
 #include "platform/gdi/gdi_internal.h"
 #include "platform/playback/bass_double.h"
+#include "platform/playback/recording_output.h"
 #include "platform/resources.h"
 #include "platform/win32.h"
 #include "platform/window/headless.h"
@@ -185,7 +186,7 @@ class PlayerTest : public ::testing::Test {
   static uint32_t LastLoadedCrc() {
     const auto& calls = BassDoubleCalls();
     for (auto it = calls.rbegin(); it != calls.rend(); ++it) {
-      if (it->function == BassFunction::MusicLoad) return it->bytes_crc;
+      if (it->function == BassFunction::MusicLoad) return Crc32Of(it->bytes.data(), it->bytes.size());
     }
     return 0;
   }

@@ -115,7 +115,7 @@ TEST_F(TransportTest, AFailedExtractionWhilePlayingChangesOnlyTheIndex) {
 
 TEST_F(TransportTest, ALoadThatFailsLeavesNoMusicAndTheEntryUnchanged) {
   StartThree();
-  BassDoubleQueueResult(BassFunction::MusicLoad, 0);
+  BassDoubleFailNext(BassFunction::MusicLoad);
   Bytes before = Surface();
   ClickHotspot(Hotspot::kNext);
   EXPECT_EQ(BassDoubleCallNames(), "BASS_Stop BASS_Start BASS_MusicFree BASS_MusicLoad");
@@ -127,7 +127,7 @@ TEST_F(TransportTest, ALoadThatFailsLeavesNoMusicAndTheEntryUnchanged) {
 
 TEST_F(TransportTest, APlayThatFailsKeepsTheHandleForTheNextFree) {
   StartThree();
-  BassDoubleQueueResult(BassFunction::MusicPlay, 0);
+  BassDoubleFailNext(BassFunction::MusicPlay);
   ClickHotspot(Hotspot::kNext);
   HMUSIC kept = music;
   EXPECT_NE(kept, 0u);
