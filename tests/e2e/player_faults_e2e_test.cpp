@@ -3,11 +3,6 @@
 // player, waits for the user, and the process then ends with status 1.
 // Runs on the Linux or the Windows player (e2e_player.h), under
 // scripts/with-xvfb, which sets DISPLAY.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -56,26 +51,14 @@ TEST_F(PlayerFaultsEndToEnd, WithoutAudioTheMessageBoxWaitsForTheUserAndTheStatu
 TEST_F(PlayerFaultsEndToEnd, ALostDisplayEndsThePlayerAtOnce) {
   if (program_.windows()) GTEST_SKIP() << "the Linux player's own window system";
   // A server of the test's own, to take away.
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  const pid_t server = fork();
-  if (server == 0) {
-    dup2(fds[1], 3);
-    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(fds[1]);
-  char number[16] = {};
-  ASSERT_GT(read(fds[0], number, sizeof number - 1), 0) << "no Xvfb";
-  close(fds[0]);
-  const std::string display = ":" + std::string(number, std::strcspn(number, "\n"));
+  std::string why;
+  test_process::XServer server = test_process::StartXvfb(&why);
+  ASSERT_GT(server.pid, 0) << why;
   const std::string err = dir_ + "/stderr";
   player_ = Spawn({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", program_.player(), err},
-                  {"DISPLAY=" + display, "SDL_AUDIODRIVER=dummy"});
+                  {"DISPLAY=" + server.display, "SDL_AUDIODRIVER=dummy"});
   std::this_thread::sleep_for(2s);  // its window is up by now
-  kill(server, SIGTERM);
-  waitpid(server, nullptr, 0);
+  test_process::Stop(server.pid);
   EXPECT_EQ(PlayerExit(5s), 4);
   std::ifstream in(err);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

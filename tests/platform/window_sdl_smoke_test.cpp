@@ -2,10 +2,6 @@
 // window shows what was painted, carries its title and position, follows a
 // drag, hears keys, and reports activation the way the player relies on.
 // Read back with xwd, xwininfo and xprop; driven with xdotool.
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -15,10 +11,13 @@
 
 #include "tests/platform/window_test_support.h"
 #include "tests/platform/xvfb_session.h"
+#include "tests/support/process.h"
 
 namespace {
 
 using namespace window_test;
+using namespace std::chrono_literals;
+using test_process::Shell;
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 246;
@@ -134,7 +133,7 @@ int Field(const std::string& text, const std::string& label) {
 }
 
 Geometry Query(const std::string& name) {
-  std::string out = Output("xwininfo -name '" + name + "' 2>/dev/null");
+  std::string out = Shell("xwininfo -name '" + name + "' 2>/dev/null");
   Geometry g;
   std::smatch m;
   if (std::regex_search(out, m, std::regex(R"(Window id: (0x[0-9a-f]+))"))) g.id = m[1];
@@ -156,7 +155,8 @@ struct Screenshot {
 
 Screenshot TakeScreenshot() {
   Screenshot shot;
-  std::string ppm = Output("xwd -root -silent | xwdtopnm 2>/dev/null");
+  // Bytes as they come: a trailing line-end byte may be a sample.
+  std::string ppm = test_process::Run({"/bin/sh", "-c", "xwd -root -silent | xwdtopnm"}, {}, 30s).out;
   // "P6", width, height and the largest sample value, each followed by
   // whitespace, then three samples per pixel: bytes up to 255, else 16-bit
   // big-endian (xwdtopnm picks 65535 for some visuals).
@@ -250,12 +250,12 @@ TEST_F(SdlHostTest, ShapedWindowShowsItsPictureTitleAndPlace) {
   EXPECT_EQ(shot.At(312 + kWidth - kCut - 1, 261 + 10), kTopRight);
   EXPECT_NE(shot.At(311, 261), kTopLeft);
 
-  std::string name = Output("xprop -id " + g.id + " _NET_WM_NAME WM_NAME");
+  std::string name = Shell("xprop -id " + g.id + " _NET_WM_NAME WM_NAME");
   EXPECT_NE(name.find("\"QUARB II\""), std::string::npos) << name;
   // Titles are 8-bit Western text; X gets them in UTF-8.
   SetWindowTextA(w, "QUARB II - [ Caf\xE9 ]");
   Passes(5);
-  name = Output("xprop -id " + g.id + " _NET_WM_NAME");
+  name = Shell("xprop -id " + g.id + " _NET_WM_NAME");
   EXPECT_NE(name.find("\"QUARB II - [ Caf\xC3\xA9 ]\""), std::string::npos) << name;
 }
 
@@ -266,7 +266,7 @@ TEST_F(SdlHostTest, DragKeysAndActivationThroughTheWindowManager) {
 
   // The user drags the window by 100, 50; xdotool has finished before the
   // program sees the press, so the move loop finds the button released.
-  Output("xdotool mousemove 412 361 mousedown 1 mousemove 462 381 mousemove 512 411 mouseup 1");
+  Shell("xdotool mousemove 412 361 mousedown 1 mousemove 462 381 mousemove 512 411 mouseup 1");
   EXPECT_TRUE(PassUntil([] {
     Geometry now = Query("QUARB II");
     return now.x == 412 && now.y == 311;
@@ -280,7 +280,7 @@ TEST_F(SdlHostTest, DragKeysAndActivationThroughTheWindowManager) {
   EXPECT_EQ(p.x, 512);
   EXPECT_EQ(p.y, 411);
 
-  Output("xdotool key --window " + g.id + " Escape");
+  Shell("xdotool key --window " + g.id + " Escape");
   EXPECT_TRUE(PassUntil([] { return !seen.keys.empty(); }));
   EXPECT_EQ(seen.keys, (std::vector<WPARAM>{VK_ESCAPE}));
 
@@ -289,7 +289,7 @@ TEST_F(SdlHostTest, DragKeysAndActivationThroughTheWindowManager) {
   ASSERT_FALSE(seen.activations.empty());
   EXPECT_EQ(seen.activations.back(), static_cast<WPARAM>(WA_ACTIVE));
   seen.activations.clear();
-  Output("xdotool windowminimize " + g.id);
+  Shell("xdotool windowminimize " + g.id);
   EXPECT_TRUE(PassUntil([w] { return IsIconic(w) != FALSE; }));
   Passes(60);  // past the focus-loss grace
   ASSERT_EQ(seen.activations.size(), 1u);
@@ -297,29 +297,23 @@ TEST_F(SdlHostTest, DragKeysAndActivationThroughTheWindowManager) {
   EXPECT_NE(HIWORD(seen.activations[0]), 0);
 
   seen.activations.clear();
-  Output("xdotool windowactivate " + g.id);
+  Shell("xdotool windowactivate " + g.id);
   EXPECT_TRUE(PassUntil([w] { return !IsIconic(w) && !seen.activations.empty(); }));
   EXPECT_EQ(seen.activations, (std::vector<WPARAM>{WA_ACTIVE}));
 
   // Another program takes activation: a plain deactivation, whole wparam 0.
   seen.activations.clear();
-  pid_t other = fork();
-  if (other == 0) {
-    execlp("xmessage", "xmessage", "-name", "other", "-geometry", "+0+0", "another program",
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  pid_t other = test_process::Spawn({"xmessage", "-name", "other", "-geometry", "+0+0", "another program"}, {});
   bool focused_other = false;
   for (int i = 0; i < 50 && !focused_other; ++i) {
-    focused_other = Output("xdotool search --name '^other$' windowactivate 2>&1").find("ailed") ==
+    focused_other = Shell("xdotool search --name '^other$' windowactivate 2>&1").find("ailed") ==
                     std::string::npos;
     Passes(10);
   }
   EXPECT_TRUE(PassUntil([] { return !seen.activations.empty(); }));
   Passes(40);
   EXPECT_EQ(seen.activations, (std::vector<WPARAM>{0}));
-  kill(other, SIGTERM);
-  waitpid(other, nullptr, 0);
+  test_process::Stop(other);
 }
 
 TEST_F(SdlHostTest, ProgramMinimiseAndRestoreKeepTheWindowManagerInStep) {

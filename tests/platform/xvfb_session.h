@@ -28,9 +28,6 @@ class XvfbSession {
   std::string display_;
 };
 
-// Runs a shell command and returns what it wrote on standard output.
-std::string Output(const std::string& command);
-
 // Asks the window manager to close a window (id as "0x..."), the way a
 // taskbar or pager does.
 bool RequestClose(const std::string& window_id);
