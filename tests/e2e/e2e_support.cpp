@@ -1,7 +1,5 @@
 #include "e2e_support.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,9 +35,12 @@ bool WritePng(const Image& image, const std::string& path) {
     out.write(reinterpret_cast<const char*>(image.rgb.data()), static_cast<std::streamsize>(image.rgb.size()));
     if (!out) return false;
   }
-  const bool ok = std::system(("pnmtopng " + Quoted(ppm) + " > " + Quoted(path) + " 2>/dev/null").c_str()) == 0;
+  const test_process::Result png = test_process::Run({"pnmtopng", ppm}, {}, 1min);
   unlink(ppm.c_str());
-  return ok;
+  if (png.status != 0) return false;
+  std::ofstream out(path, std::ios::binary);
+  out.write(png.out.data(), static_cast<std::streamsize>(png.out.size()));
+  return static_cast<bool>(out);
 }
 
 Image ReadBmp24(const std::string& path) {
