@@ -18,6 +18,7 @@
 #include "platform/resource_bundle.h"
 #include "tests/disk/test_songs.h"
 #include "tests/tools/tool_runner.h"
+#include "tools/common/file_io.h"
 #include "tools/disk/defaults.h"
 #include "tools/disk/pe_resources.h"
 

@@ -1,51 +1,38 @@
 // Runs a command-line tool as a user runs it, from a working directory, with
-// its outputs collected: shared by the tests of quarb-pack and quarb-extract.
+// its outputs collected: shared by the tests of quarb-pack, quarb-extract and
+// quarb-disk.
 //
 // The tools built beside the test are run, unless QUARB_TOOLS_DIR names other
 // ones: the Windows build runs these same tests on its .exe files, through
 // QUARB_TOOL_RUNNER ("wine").
 #pragma once
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "tools/common/file_io.h"
+#include "tests/support/process.h"
 
 namespace testing_helpers {
 
-struct ToolResult {
-  int status;
-  std::string out;
-  std::string err;
-};
+// The exit status (-signal when killed, test_process::kStillRunning when it
+// ran past the limit), standard output and standard error.
+using ToolResult = test_process::Result;
 
 inline std::string ToolCommand(const std::string& tool) {
   const char* dir = std::getenv("QUARB_TOOLS_DIR");
   const char* runner = std::getenv("QUARB_TOOL_RUNNER");
-  if (dir == nullptr || *dir == '\0') return "'" + std::string(QUARB_BIN_DIR) + "/" + tool + "'";
-  std::string command = "'" + std::string(dir) + "/" + tool + ".exe'";
+  if (dir == nullptr || *dir == '\0') return test_process::Quoted(std::string(QUARB_BIN_DIR) + "/" + tool);
+  std::string command = test_process::Quoted(std::string(dir) + "/" + tool + ".exe");
   if (runner != nullptr && *runner != '\0') command = std::string(runner) + " " + command;
   return command;
 }
 
-// `args` are given to the shell as they stand (quote what needs it).
+// `args` are given to the shell as they stand (quote what needs it). A tool
+// that runs on for five minutes is killed.
 inline ToolResult RunTool(const std::filesystem::path& dir, const std::string& tool, const std::string& args) {
-  const std::string out = (dir / "stdout").string(), err = (dir / "stderr").string();
-  const std::string command =
-      "cd '" + dir.string() + "' && " + ToolCommand(tool) + " " + args + " >'" + out + "' 2>'" + err + "'";
-  const int raw = std::system(command.c_str());
-  auto text = [](const std::string& path) {
-    std::vector<uint8_t> b = tools::ReadWholeFile(path);
-    return std::string(b.begin(), b.end());
-  };
-  ToolResult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(out), text(err)};
-  std::filesystem::remove(out);
-  std::filesystem::remove(err);
-  return r;
+  const std::string command = "cd " + test_process::Quoted(dir.string()) + " && exec " + ToolCommand(tool) + " " + args;
+  return test_process::Run({"/bin/sh", "-c", command}, {}, std::chrono::minutes(5));
 }
 
 }  // namespace testing_helpers
