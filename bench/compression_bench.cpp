@@ -31,6 +31,7 @@
 #endif
 
 #include "archive/extract.h"
+#include "tests/support/process.h"
 #include "tools/common/file_io.h"
 #include "tools/pack/archive_writer.h"
 
@@ -70,16 +71,19 @@ Bytes Pcm(size_t frames) {
   return out;
 }
 
-size_t ToolSize(const std::string& tool, const Bytes& data) {
+// Size of what `tool` (a compressor and its options, such as {"gzip", "-9"})
+// writes for `data` with -c; 0, said on standard error, when it failed.
+size_t ToolSize(std::vector<std::string> tool, const Bytes& data) {
   std::string path = (std::filesystem::temp_directory_path() / "quarb-compression-bench.in").string();
   tools::WriteFileAtomically(path, data.data(), data.size());
-  std::string command = tool + " -c '" + path + "' | wc -c";
-  FILE* pipe = popen(command.c_str(), "r");
-  size_t size = 0;
-  if (pipe == nullptr || std::fscanf(pipe, "%zu", &size) != 1) size = 0;
-  if (pipe) pclose(pipe);
+  tool.insert(tool.end(), {"-c", path});
+  const test_process::Result run = test_process::Run(tool, {}, std::chrono::minutes(10));
   std::filesystem::remove(path);
-  return size;
+  if (run.status != 0) {
+    std::fprintf(stderr, "%s failed (status %d): %s\n", tool[0].c_str(), run.status, run.err.c_str());
+    return 0;
+  }
+  return run.out.size();
 }
 
 double Seconds(const std::function<void()>& run) {
@@ -228,8 +232,8 @@ int main(int argc, char** argv) {
 
   size_t largest = 0;
   for (Input& in : inputs) {
-    in.gzip_size = ToolSize("gzip -9", in.plain);
-    in.xz_size = ToolSize("xz -9", in.plain);
+    in.gzip_size = ToolSize({"gzip", "-9"}, in.plain);
+    in.xz_size = ToolSize({"xz", "-9"}, in.plain);
     largest = std::max(largest, in.plain.size());
   }
   Bytes scratch(largest);
