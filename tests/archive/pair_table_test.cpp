@@ -12,6 +12,32 @@ namespace {
 
 using Lengths = std::vector<uint8_t>;
 
+// Sixteen 4-bit codes: most pairs fit.
+Lengths ShortCodes() {
+  Lengths l(257, 0);
+  for (uint32_t s = 0; s < 16; ++s) l[s] = 4;
+  return l;
+}
+
+// Audio-like: a few short codes, the rest long, symbol 256 among the
+// shortest (it must never pair), and a complete code reaching 15 bits.
+Lengths AudioLike() {
+  Lengths l(257, 0);
+  l[0] = 2;
+  l[256] = 3;
+  l[1] = 3;
+  l[255] = 4;
+  for (uint32_t s = 2; s < 200; ++s) l[s] = static_cast<uint8_t>(9 + s % 7);
+  return l;
+}
+
+// LZ-like: the main alphabet, every fifth symbol short.
+Lengths MainLike() {
+  Lengths l(298, 0);
+  for (uint32_t s = 0; s < 298; ++s) l[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
+  return l;
+}
+
 // Checks every input: an entry is exactly the two decodes where both codes
 // lie within the pair bits and both symbols are below `below`, and 0
 // everywhere else. Returns the inputs that found a pair.
@@ -75,21 +101,13 @@ void ExpectPairsOrSinglesOfDecodes(const Lengths& first_lengths, const Lengths& 
 
 TEST(PairTable, SingleEntriesWhereOnlyTheFirstCodeFits) {
   std::mt19937 rng(3301);
-  Lengths short_codes(257, 0);
-  for (uint32_t s = 0; s < 16; ++s) short_codes[s] = 4;
-  Lengths audio(257, 0);
-  audio[0] = 2;
-  audio[256] = 3;
-  audio[1] = 3;
-  audio[255] = 4;
-  for (uint32_t s = 2; s < 200; ++s) audio[s] = static_cast<uint8_t>(9 + s % 7);
+  const Lengths short_codes = ShortCodes();
+  const Lengths audio = AudioLike();
   ExpectPairsOrSinglesOfDecodes(audio, audio, 256);
   ExpectPairsOrSinglesOfDecodes(audio, short_codes, 256);
   ExpectPairsOrSinglesOfDecodes(short_codes, audio, 256);
   ExpectPairsOrSinglesOfDecodes(Lengths(298, 9), Lengths(298, 9), 256);  // singles everywhere
-  Lengths main(298, 0);
-  for (uint32_t s = 0; s < 298; ++s) main[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
-  ExpectPairsOrSinglesOfDecodes(main, main, 100);
+  ExpectPairsOrSinglesOfDecodes(MainLike(), MainLike(), 100);
   for (int round = 0; round < 6; ++round) {
     SCOPED_TRACE("random " + std::to_string(round));
     Lengths a(257), b(257);
@@ -101,24 +119,14 @@ TEST(PairTable, SingleEntriesWhereOnlyTheFirstCodeFits) {
 
 TEST(PairTable, AgreesWithTwoDecodesOnEveryInput) {
   std::mt19937 rng(1207);
-  // Short codes: most pairs fit.
-  Lengths short_codes(257, 0);
-  for (uint32_t s = 0; s < 16; ++s) short_codes[s] = 4;
+  const Lengths short_codes = ShortCodes();
   EXPECT_EQ(ExpectPairsOfTwoDecodes(short_codes, short_codes, 256), 0x10000u);
-  // Audio-like: a few short codes, the rest long, symbol 256 among the
-  // shortest (it must never pair), and a complete code reaching 15 bits.
-  Lengths audio(257, 0);
-  audio[0] = 2;
-  audio[256] = 3;
-  audio[1] = 3;
-  audio[255] = 4;
-  for (uint32_t s = 2; s < 200; ++s) audio[s] = static_cast<uint8_t>(9 + s % 7);
+  const Lengths audio = AudioLike();
   ExpectPairsOfTwoDecodes(audio, short_codes, 256);
   ExpectPairsOfTwoDecodes(short_codes, audio, 256);
   // LZ literals: the main table with itself, matches (256 and above) never
   // paired; a bound below 256 leaves out more.
-  Lengths main(298, 0);
-  for (uint32_t s = 0; s < 298; ++s) main[s] = static_cast<uint8_t>(s % 5 == 0 ? 5 : 10);
+  const Lengths main = MainLike();
   ExpectPairsOfTwoDecodes(main, main, 256);
   ExpectPairsOfTwoDecodes(main, main, 100);
   // Ten bits and one: the longest first code that still pairs.
