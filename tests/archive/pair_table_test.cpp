@@ -38,18 +38,23 @@ Lengths MainLike() {
   return l;
 }
 
-// Checks every input: an entry is exactly the two decodes where both codes
-// lie within the pair bits and both symbols are below `below`, and 0
-// everywhere else. Returns the inputs that found a pair.
-uint32_t ExpectPairsOfTwoDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
-                             uint32_t below) {
+// Checks every input against two decodes through the bounds: the entry is
+// the pair where both codes lie within the pair bits and both symbols are
+// below `below`; with `singles`, where only the first code lies within the
+// first kFastBits bits and its symbol is below `below`, that symbol and its
+// length alone; 0 everywhere else. Returns the inputs that found a pair.
+uint32_t ExpectEntriesOfTwoDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
+                                   uint32_t below, bool singles) {
   HuffmanTable first{}, second{};
   BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
   BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
   std::vector<uint32_t> pairs(1u << kPairBits);
-  BuildPairEntries(first, second, below, pairs.data(), [](uint32_t s0, uint32_t s1, uint32_t length) {
-    return (s1 << 24) | (s0 << 16) | length;
-  });
+  auto make_pair = [](uint32_t s0, uint32_t s1, uint32_t length) { return (s1 << 24) | (s0 << 16) | length; };
+  auto make_single = [](uint32_t s0, uint32_t length) { return 0x8000u | (s0 << 16) | length; };
+  if (singles)
+    BuildPairEntries(first, second, below, pairs.data(), make_pair, make_single);
+  else
+    BuildPairEntries(first, second, below, pairs.data(), make_pair);
   uint32_t taken = 0;
   for (uint32_t v = 0; v < 0x10000; ++v) {
     // The 16 bits, then bits that differ from input to input.
@@ -57,46 +62,26 @@ uint32_t ExpectPairsOfTwoDecodes(const Lengths& first_lengths, const Lengths& se
     uint32_t l0, l1;
     uint32_t s0 = DecodeSymbolSlow(first, input >> 16, l0);
     uint32_t s1 = DecodeSymbolSlow(second, (input << l0) >> 16, l1);
-    uint32_t entry = pairs[v >> (16 - kPairBits)];
+    uint32_t expected = 0;
     if (s0 < below && s1 < below && l0 + l1 <= kPairBits) {
-      EXPECT_EQ(entry, (s1 << 24) | (s0 << 16) | (l0 + l1)) << "input " << v;
-      if (entry != ((s1 << 24) | (s0 << 16) | (l0 + l1))) return taken;
+      expected = make_pair(s0, s1, l0 + l1);
       ++taken;
-    } else {
-      EXPECT_EQ(entry, 0u) << "input " << v;
-      if (entry != 0) return taken;
+    } else if (singles && s0 < below && l0 <= kFastBits) {
+      expected = make_single(s0, l0);
     }
+    const uint32_t entry = pairs[v >> (16 - kPairBits)];
+    EXPECT_EQ(entry, expected) << "input " << v;
+    if (entry != expected) return taken;
   }
   return taken;
 }
 
-// With single entries: where no pair fits but the first code lies within
-// the first kFastBits bits and its symbol is below `below`, the entry is
-// that symbol and its length alone; 0 only where even that fails.
-void ExpectPairsOrSinglesOfDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
-                                   uint32_t below) {
-  HuffmanTable first{}, second{};
-  BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
-  BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
-  std::vector<uint32_t> pairs(1u << kPairBits);
-  BuildPairEntries(
-      first, second, below, pairs.data(),
-      [](uint32_t s0, uint32_t s1, uint32_t length) { return (s1 << 24) | (s0 << 16) | length; },
-      [](uint32_t s0, uint32_t length) { return 0x8000u | (s0 << 16) | length; });
-  for (uint32_t v = 0; v < 0x10000; ++v) {
-    uint32_t input = (v << 16) | ((v * 40503u) & 0xFFFF);
-    uint32_t l0, l1;
-    uint32_t s0 = DecodeSymbolSlow(first, input >> 16, l0);
-    uint32_t s1 = DecodeSymbolSlow(second, (input << l0) >> 16, l1);
-    uint32_t entry = pairs[v >> (16 - kPairBits)];
-    uint32_t expected = 0;
-    if (s0 < below && s1 < below && l0 + l1 <= kPairBits) {
-      expected = (s1 << 24) | (s0 << 16) | (l0 + l1);
-    } else if (s0 < below && l0 <= kFastBits) {
-      expected = 0x8000u | (s0 << 16) | l0;
-    }
-    ASSERT_EQ(entry, expected) << "input " << v;
-  }
+uint32_t ExpectPairsOfTwoDecodes(const Lengths& first, const Lengths& second, uint32_t below) {
+  return ExpectEntriesOfTwoDecodes(first, second, below, false);
+}
+
+void ExpectPairsOrSinglesOfDecodes(const Lengths& first, const Lengths& second, uint32_t below) {
+  ExpectEntriesOfTwoDecodes(first, second, below, true);
 }
 
 TEST(PairTable, SingleEntriesWhereOnlyTheFirstCodeFits) {
