@@ -25,6 +25,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -208,16 +209,16 @@ struct AudioPairTables {
   bool built;
 };
 
-// The byte for `symbol` (0-255) on this channel, logged as byte `j` of the
-// stretch; `term` is the symbol's term (kSymbolTerms, or one of a pair
-// entry's); `cross` is the stream's last delta and becomes this byte's.
+// The byte for the symbol whose term is `term` (kSymbolTerms, or one of a
+// pair entry's) on this channel, its delta logged as byte `j` of the
+// stretch; `cross` is the stream's last delta and becomes this byte's. The
+// caller logs the symbol.
 template <bool kFused>
-inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint32_t symbol,
-                            uint64_t term, int64_t& cross) {
+inline uint8_t PredictPacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint64_t term,
+                             int64_t& cross) {
   uint64_t own = ch.deltas * ch.coefficients - term;
   audio_packed_detail::KeepApart(own);
   const int64_t delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
-  log.symbols[j] = static_cast<uint8_t>(symbol);
   log.deltas[kLogLead + j] = static_cast<int16_t>(delta);
   ch.deltas = (ch.deltas << 16) + static_cast<uint64_t>(kFused ? cross : delta);
   ch.prev += static_cast<uint32_t>(delta);
@@ -225,16 +226,42 @@ inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, size_t j, u
   return static_cast<uint8_t>(ch.prev);
 }
 
+// The same for `symbol` (0-255), logged with it.
+template <bool kFused>
+inline uint8_t DecodePacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint32_t symbol,
+                            uint64_t term, int64_t& cross) {
+  log.symbols[j] = static_cast<uint8_t>(symbol);
+  return PredictPacked<kFused>(ch, log, j, term, cross);
+}
+
+// Logs a pair entry's two symbols as bytes j and j + 1 of a single
+// channel's stretch, at `symbols`.
+inline void StorePairSymbols(uint8_t* symbols, uint64_t entry) {
+  if constexpr (std::endian::native == std::endian::little) {
+    const uint16_t both = static_cast<uint16_t>(entry >> 8);
+    std::memcpy(symbols, &both, 2);
+  } else {
+    symbols[0] = static_cast<uint8_t>(PairFirstSymbol(entry));
+    symbols[1] = static_cast<uint8_t>(PairSecondSymbol(entry));
+  }
+}
+
 // Moves the log on past a stretch of `n` bytes: its last five deltas become
 // the ones before the next.
 inline void StartNextStretch(AudioChannelLog& log, uint32_t n) {
-  std::memmove(log.deltas, log.deltas + n, kLogLead * sizeof log.deltas[0]);
+  // All five read before any is written (the ranges overlap when n < 5),
+  // in registers rather than through a call.
+  int16_t lead[kLogLead];
+  for (uint32_t i = 0; i < kLogLead; ++i) lead[i] = log.deltas[n + i];
+  for (uint32_t i = 0; i < kLogLead; ++i) log.deltas[i] = lead[i];
 }
 
-// The adaptation at the end of a period, from the period's sums: the weight
-// step of `p`, the new coefficients, the sums cleared.
-inline void FinishPackedPeriod(PackedChannel& ch, AudioPredictor& p, PeriodSums& sums, bool fused) {
-  StepWeight(p.weights, SmallestSum(sums));
+// The adaptation at the end of a period, from the period's sums and the
+// smallest of them (SmallestSum): the weight step of `p`, the new
+// coefficients, the sums cleared.
+inline void FinishPackedPeriod(PackedChannel& ch, AudioPredictor& p, uint32_t smallest, PeriodSums& sums,
+                               bool fused) {
+  StepWeight(p.weights, smallest);
   ClearPeriodSums(sums);
   SetPackedWeights(ch, p.weights, fused);
 }

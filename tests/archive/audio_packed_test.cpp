@@ -72,7 +72,7 @@ void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, 
     ++stretch[c];
     if ((records[c].sample_count + ++decoded[c]) % 32 == 0) {
       AddErrorSumsBy(path, logs[c], stream_deltas[c], stretch[c], sums[c]);
-      FinishPackedPeriod(packed[c], records[c], sums[c], fused);
+      FinishPackedPeriod(packed[c], records[c], SmallestSum(sums[c]), sums[c], fused);
       StartNextStretch(logs[c], stretch[c]);
       stretch[c] = 0;
     }

@@ -1,8 +1,8 @@
 // Whole audio streams through ExtractFile, long enough for the predictors
-// to adapt many times, against the plain predictor: every channel count,
-// codes short enough to pair and long ones, table blocks that cut in at any
-// channel, LZ stretches, the input refill, the window's wrap and a solid
-// stream.
+// to adapt many times, against the plain predictor, on each build of the
+// loops: every channel count, codes short enough to pair and long ones,
+// table blocks that cut in at any channel or at any byte of a period, LZ
+// stretches, the input refill, the window's wrap and a solid stream.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,6 +12,7 @@
 #include "archive/archive_format.h"
 #include "archive/audio_predictor.h"
 #include "tests/archive/extract_helpers.h"
+#include "tests/archive/step_paths.h"
 #include "tests/archive/stream_writer.h"
 
 namespace {
@@ -92,7 +93,9 @@ std::optional<Bytes> ExtractOnly(const AudioStream& a) {
   return Extract(ArchiveOf({Compressed("f", a.s.Packed(), a.e.bytes)}), "f");
 }
 
-TEST(AudioSteps, ManyBytesOnOneToFourChannels) {
+using AudioSteps = OnEachStepPath;
+
+TEST_P(AudioSteps, ManyBytesOnOneToFourChannels) {
   for (uint32_t channels = 1; channels <= 4; ++channels) {
     SCOPED_TRACE("channels " + std::to_string(channels));
     std::mt19937 rng(channels);
@@ -105,7 +108,7 @@ TEST(AudioSteps, ManyBytesOnOneToFourChannels) {
   }
 }
 
-TEST(AudioSteps, TableBlocksCutInAtAnyChannelAndLzStretchesBetween) {
+TEST_P(AudioSteps, TableBlocksCutInAtAnyChannelAndLzStretchesBetween) {
   std::mt19937 rng(77);
   AudioStream a;
   a.Tables(2, 0);
@@ -125,7 +128,7 @@ TEST(AudioSteps, TableBlocksCutInAtAnyChannelAndLzStretchesBetween) {
   ASSERT_EQ(ExtractOnly(a), a.e.bytes);
 }
 
-TEST(AudioSteps, FilesLongerThanTheWindowWrapAndFlush) {
+TEST_P(AudioSteps, FilesLongerThanTheWindowWrapAndFlush) {
   for (uint32_t channels : {1u, 3u}) {
     SCOPED_TRACE("channels " + std::to_string(channels));
     std::mt19937 rng(channels + 100);
@@ -136,7 +139,7 @@ TEST(AudioSteps, FilesLongerThanTheWindowWrapAndFlush) {
   }
 }
 
-TEST(AudioSteps, ASolidStreamCarriesThePredictorsAcrossFiles) {
+TEST_P(AudioSteps, ASolidStreamCarriesThePredictorsAcrossFiles) {
   std::mt19937 rng(9);
   AudioStream a;
   a.Tables(3, 2);
@@ -151,5 +154,23 @@ TEST(AudioSteps, ASolidStreamCarriesThePredictorsAcrossFiles) {
                           rar::kMainSolid);
   EXPECT_EQ(Extract(image, "two"), two);
 }
+
+// One channel goes two bytes a look-up: new tables after every count of
+// bytes from 0 to 70, so that the stop falls on each byte of a period, on
+// either byte of a pair, and with codes that pair and codes that do not.
+TEST_P(AudioSteps, OneChannelStopsAtEveryByteOfAPeriod) {
+  std::mt19937 rng(31);
+  AudioStream a;
+  a.Tables(1, 0);
+  for (uint32_t n = 0; n <= 70; ++n) {
+    a.Bytes(n, rng);
+    a.NewTables();
+    a.Tables(1, n % 3);
+  }
+  a.Bytes(33, rng);
+  ASSERT_EQ(ExtractOnly(a), a.e.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, AudioSteps, kEveryStepPath, StepPathName);
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "archive/decoder_steps.h"
 #include "tests/archive/extract_helpers.h"
+#include "tests/archive/step_paths.h"
 #include "tests/archive/stream_writer.h"
 
 namespace {
@@ -94,19 +95,8 @@ std::optional<Bytes> ExtractOnly(const StreamWriter& s, const Bytes& content) {
   return Extract(ArchiveOf({Compressed("f", s.Packed(), content)}), "f");
 }
 
-// Each test runs on one path of the loops and puts the default back.
-class LzSteps : public testing::TestWithParam<StepPath> {
- protected:
-  void SetUp() override {
-    if (!StepPathAvailable(GetParam())) GTEST_SKIP() << "the processor lacks this path";
-    UseStepPath(GetParam());
-    ASSERT_EQ(CurrentStepPath(), GetParam());
-  }
-  void TearDown() override { UseStepPath(saved_); }
-
- private:
-  StepPath saved_ = CurrentStepPath();
-};
+// Each test runs on each path of the loops.
+using LzSteps = OnEachStepPath;
 
 TEST_P(LzSteps, RandomSymbolsOfEveryKindWithLongAndShortCodes) {
   for (uint32_t seed = 1; seed <= 4; ++seed) {
@@ -148,10 +138,7 @@ TEST_P(LzSteps, FilesLongerThanTheWindow) {
   ASSERT_EQ(ExtractOnly(s, e.bytes), e.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, LzSteps, testing::Values(StepPath::kPortable, StepPath::kX86V3),
-                         [](const testing::TestParamInfo<StepPath>& info) {
-                           return info.param == StepPath::kPortable ? std::string("Portable") : std::string("X86V3");
-                         });
+INSTANTIATE_TEST_SUITE_P(Paths, LzSteps, kEveryStepPath, StepPathName);
 
 TEST(LzStepPaths, ThePortableOneIsAlwaysThereAndAMissingOneFallsBackToIt) {
   const StepPath saved = CurrentStepPath();
