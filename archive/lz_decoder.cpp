@@ -137,8 +137,9 @@ const LzEntries* CurrentLzEntries() {
 }
 
 // LzSteps through the entry tables. A step tops up before its main code
-// and a match again before the rest of it (at most 31 bits); a main entry
-// is looked up before the top-up, from at least 10 bits already there.
+// and a match again before the rest of it (at most 31 bits); up to three
+// literals go with one top-up. A main entry is looked up before the
+// top-up, from at least 10 bits already there.
 // Steps go on while the register's next byte is below the input limit: a
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
@@ -193,11 +194,20 @@ const LzEntries* CurrentLzEntries() {
       entry = MainEntryOf(s) + length;
     }
     if (EntryKind(entry) == kLiteral) {
-      QUARB_COUNT(literals);
-      data[write_pos] = static_cast<uint8_t>(EntryValue(entry));
-      write_pos = (write_pos + 1) & kWindowMask;
-      produced += 1;
-      consume(EntryConsume(entry));
+      // This literal and up to two more without a top-up: it left at least
+      // 56 bits, three literal codes take at most 45, and the 10 of the
+      // next look-up remain. (An entry of 0 is not one: its code is long.)
+      auto literal = [&] {
+        QUARB_COUNT(literals);
+        data[write_pos] = static_cast<uint8_t>(EntryValue(entry));
+        write_pos = (write_pos + 1) & kWindowMask;
+        produced += 1;
+        consume(EntryConsume(entry));
+        entry = le.main[bits >> (64 - kFastBits)];
+        return entry - 1 < (uint32_t{kLiteral + 1} << 24) - 1 && produced < budget;
+      };
+      if (literal() && literal()) literal();
+      continue;
     } else {
       uint32_t kind = EntryKind(entry);
       uint32_t extra = EntryExtra(bits, entry);
