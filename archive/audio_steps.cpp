@@ -76,6 +76,14 @@ template <bool kV3>
   return SmallestSum(sums);
 }
 
+// For the lambdas of the loop below: inlined however large it grows, so
+// that what they capture stays in registers.
+#if defined(__GNUC__)
+#define QUARB_INLINE __attribute__((always_inline))
+#else
+#define QUARB_INLINE
+#endif
+
 // A single channel's stretch: up to `max_bytes` bytes (an even count) at
 // `out`, two a look-up wherever both codes fit, under the same limits and
 // with the same look-ahead as the rounds of AudioRoundsOf. Returns the
@@ -97,14 +105,14 @@ template <bool kV3>
   const HuffmanTable& table = engine::tables.audio_tables[0];
   uint32_t i = 0;
 
-  auto top_up = [&] {
+  auto top_up = [&]() QUARB_INLINE {
     bits |= LoadBigEndian64(next) >> (available & 63);
     next += ((63 - available) & 63) >> 3;
     available |= 56;
   };
-  auto look_up = [&] { return pairs[bits >> (64 - kPairBits)]; };
+  auto look_up = [&]() QUARB_INLINE { return pairs[bits >> (64 - kPairBits)]; };
   // Byte i from its symbol's term.
-  auto predict = [&](uint64_t term) {
+  auto predict = [&](uint64_t term) QUARB_INLINE {
     QUARB_COUNT(audio_bytes);
     QUARB_COUNT(audio_round_bytes);
     QUARB_COUNT(audio_bytes_by_channels[0]);
@@ -112,7 +120,7 @@ template <bool kV3>
     ++i;
   };
   // One code on its own; false on symbol 256.
-  auto single = [&] {
+  auto single = [&]() QUARB_INLINE {
     uint32_t entry = table.fast[bits >> (64 - kFastBits)];
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     bits <<= entry & 15;
@@ -126,7 +134,7 @@ template <bool kV3>
   // Two bytes from `entry`, looked up before the top-up that goes with it;
   // false on symbol 256. Without kTopUp the register is topped up only if
   // the two codes need a look-up each.
-  auto pair = [&]<bool kTopUp>(uint64_t entry, std::bool_constant<kTopUp>) {
+  auto pair = [&]<bool kTopUp>(uint64_t entry, std::bool_constant<kTopUp>) QUARB_INLINE {
     if constexpr (kTopUp) top_up();
     if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
