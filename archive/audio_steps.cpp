@@ -90,8 +90,8 @@ template <bool kV3>
 // bytes produced and sets `stop` when a symbol 256 ended the stretch (its
 // code consumed). A loop of its own with one index for the output and the
 // log: the bit register, the predictor and the index then all stay in
-// registers, which the rounds' general form could not manage (6% faster on
-// the modules' single-channel samples).
+// registers, where the rounds' general form spilled some of them to the
+// stack on every pair.
 [[gnu::always_inline]] inline uint32_t FusedStretch(uint64_t& bits_io, const uint8_t*& next_io,
                                                     uint64_t& available_io, PackedChannel& ch, int64_t& cross,
                                                     AudioChannelLog& log, uint8_t* out, uint32_t max_bytes,
