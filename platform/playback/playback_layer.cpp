@@ -89,8 +89,14 @@ void Mix(float* out, size_t frames) {
   }
 }
 
+// The registry's entry of the music `handle` names, or its end when it
+// names none (none does while the layer is not initialised). Under `api`.
+auto Loaded(HMUSIC handle) {
+  return state.initialised ? state.musics.find(handle) : state.musics.end();
+}
+
 Music* Find(HMUSIC handle) {
-  auto it = state.musics.find(handle);
+  auto it = Loaded(handle);
   return it == state.musics.end() ? nullptr : it->second.get();
 }
 
@@ -183,8 +189,7 @@ HMUSIC MusicLoad(BOOL mem, const void* file, QWORD offset, DWORD length, DWORD f
 
 BOOL MusicPlay(HMUSIC handle) {
   std::lock_guard<std::recursive_mutex> api(state.api);
-  if (!state.initialised) return FALSE;
-  auto it = state.musics.find(handle);
+  auto it = Loaded(handle);
   if (it == state.musics.end()) return FALSE;
 
   // A music that has been heard restarts as a fresh decoder over its bytes,
@@ -213,8 +218,7 @@ BOOL MusicPlay(HMUSIC handle) {
 
 BOOL MusicFree(HMUSIC handle) {
   std::lock_guard<std::recursive_mutex> api(state.api);
-  if (!state.initialised) return FALSE;
-  auto it = state.musics.find(handle);
+  auto it = Loaded(handle);
   if (it == state.musics.end()) return FALSE;
   std::unique_ptr<Music> doomed = std::move(it->second);
   state.musics.erase(it);
