@@ -76,6 +76,15 @@ template <bool kV3>
   return SmallestSum(sums);
 }
 
+// BitRegister::TopUp on the register's fields in the rounds' locals, where
+// only the low six bits of `available` count (a pair's whole entry is taken
+// off it).
+[[gnu::always_inline]] inline void TopUpRounds(uint64_t& bits, const uint8_t*& next, uint64_t& available) {
+  bits |= LoadBigEndian64(next) >> (available & 63);
+  next += ((63 - available) & 63) >> 3;
+  available |= 56;
+}
+
 // For the lambdas of the loop below: inlined however large it grows, so
 // that what they capture stays in registers.
 #if defined(__GNUC__)
@@ -105,11 +114,7 @@ template <bool kV3>
   const HuffmanTable& table = engine::tables.audio_tables[0];
   uint32_t i = 0;
 
-  auto top_up = [&]() QUARB_INLINE {
-    bits |= LoadBigEndian64(next) >> (available & 63);
-    next += ((63 - available) & 63) >> 3;
-    available |= 56;
-  };
+  auto top_up = [&]() QUARB_INLINE { TopUpRounds(bits, next, available); };
   auto look_up = [&]() QUARB_INLINE { return pairs[bits >> (64 - kPairBits)]; };
   // Byte i from its symbol's term.
   auto predict = [&](uint64_t term) QUARB_INLINE {
@@ -157,10 +162,11 @@ template <bool kV3>
   };
 
   stop = false;
-  top_up();
   // Two pairs a top-up: it leaves at least 56 bits, the first pair takes at
   // most 11 (or 30 when it takes two look-ups, after which the second still
-  // has 26), and a pair that takes two look-ups tops up first.
+  // has 26), and a pair that takes two look-ups tops up first. So at least
+  // 15 bits are left after each round of the loops, as after the rounds'
+  // first top-up, and the first look-up here needs no top-up before it.
   while (i + 4 <= max_bytes && next < limits.next_limit_two) {
     if (!pair(look_up(), std::true_type{}) || !pair(look_up(), std::false_type{})) {
       stop = true;
@@ -249,11 +255,7 @@ template <uint32_t kChannels, bool kV3>
   uint32_t j = 0;    // rounds of the current stretch, whose bytes start at o
   uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
 
-  auto top_up = [&] {
-    bits |= LoadBigEndian64(next) >> (available & 63);
-    next += ((63 - available) & 63) >> 3;
-    available |= 56;
-  };
+  auto top_up = [&] { TopUpRounds(bits, next, available); };
   auto consume = [&](uint32_t n) {
     bits <<= n;
     available -= n;

@@ -196,7 +196,7 @@ const LzEntries* CurrentLzEntries() {
     if (EntryKind(entry) == kLiteral) {
       // This literal and up to two more without a top-up: it left at least
       // 56 bits, three literal codes take at most 45, and the 10 of the
-      // next look-up remain. (An entry of 0 is not one: its code is long.)
+      // next look-up remain.
       auto literal = [&] {
         QUARB_COUNT(literals);
         data[write_pos] = static_cast<uint8_t>(EntryValue(entry));
@@ -204,7 +204,7 @@ const LzEntries* CurrentLzEntries() {
         produced += 1;
         consume(EntryConsume(entry));
         entry = le.main[bits >> (64 - kFastBits)];
-        return entry - 1 < (uint32_t{kLiteral + 1} << 24) - 1 && produced < budget;
+        return IsLiteralEntry(entry) && produced < budget;
       };
       if (literal() && literal()) literal();
       continue;

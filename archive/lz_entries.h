@@ -58,6 +58,8 @@ inline uint32_t EntryExtraCount(uint32_t entry) { return (entry >> 6) & 31; }
 inline uint32_t EntryKind(uint32_t entry) { return entry >> 24; }
 inline uint32_t EntryValue(uint32_t entry) { return (entry >> 16) & 0xFF; }
 inline uint32_t EntryBase(uint32_t entry) { return entry >> 11; }
+// A literal's entry (an entry of 0 is not one: its code is long).
+inline bool IsLiteralEntry(uint32_t entry) { return entry - 1 < (uint32_t{kLiteral + 1} << 24) - 1; }
 
 // The extra bits of `entry` from `bits`, the bit register's contents before
 // the entry is consumed (first bit in bit 63).
