@@ -435,6 +435,7 @@ void AudioSteps() {
   const int32_t budget = StepOutputBudget();
   BitRegister in(r);
   uint8_t* const data = w.data;
+  const uint32_t mask = w.mask;
   uint32_t write_pos = w.write_pos;
   int32_t produced = 0;
   uint32_t channel = t.current_channel;
@@ -451,7 +452,7 @@ void AudioSteps() {
   limits.next_limit_two = r.buffer + std::max<int64_t>(next_end_two, 0);
   bool rounds_fit = true;
   for (;;) {
-    int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), rar::kWindowSize) - round;
+    int64_t last = std::min<int64_t>(int64_t{write_pos} + (budget - produced), w.size) - round;
     // Rounds take the last channel's last delta for the stream's (so it is
     // whenever steps have come round to channel 0; not always just after a
     // table block), and with a single channel they start on an even count.
@@ -470,7 +471,7 @@ void AudioSteps() {
         default: stopped = AudioRounds<4>(in, out, limits, engine::audio.cross_delta); break;
       }
       uint32_t done = static_cast<uint32_t>(out - (data + write_pos));
-      write_pos = (write_pos + done) & kWindowMask;
+      write_pos = (write_pos + done) & mask;
       produced += static_cast<int32_t>(done);
       if (stopped == kNoRounds) {
         rounds_fit = false;
@@ -491,7 +492,7 @@ void AudioSteps() {
     QUARB_COUNT(audio_bytes);
     QUARB_COUNT(audio_bytes_by_channels[channels - 1]);
     data[write_pos] = DecodeAudioByte(engine::audio.channels[channel], engine::audio.cross_delta, s);
-    write_pos = (write_pos + 1) & kWindowMask;
+    write_pos = (write_pos + 1) & mask;
     if (++channel == channels) channel = 0;
     produced += 1;
   }

@@ -64,6 +64,15 @@ extern int32_t bytes_left;
 extern LzEntryTables lz_entries;
 extern AudioPairTables audio_pairs;
 
+// Whether the file being processed carries on the stream of the files
+// before it. A continuation is honoured only after a file of this call
+// started the stream: the window is new for every call, and the positions
+// and history left by an earlier call describe a window that no longer
+// exists.
+inline bool ContinuesStream() {
+  return (extract.file_header.flags & rar::kFileSolidContinuation) != 0 && extract.stream_started;
+}
+
 // Makes the decoder's state that of a fresh stream: the window (its zeros
 // deferred, see sliding_window.h), the match history, the predictors, the
 // previous code lengths and the audio channel.

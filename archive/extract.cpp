@@ -6,6 +6,7 @@
 #include "archive/archive_format.h"
 #include "archive/bit_input.h"
 #include "archive/crc32.h"
+#include "archive/decoder_steps.h"
 #include "archive/engine_state.h"
 #include "archive/lz_decoder.h"
 
@@ -118,6 +119,31 @@ bool ProcessFile() {
   return ~s.output_crc == h.file_crc;
 }
 
+// The wanted file's buffer. Where the file starts a fresh stream it is the
+// engine's window (sliding_window.h), with room for the step that may run
+// past the file's end and for the 32 bytes a short match's copy writes
+// beyond itself; otherwise a buffer of its size that the call's window is
+// copied into.
+bool AllocateOutput() {
+  const rar::FileHeader& h = s.file_header;
+  const uint32_t size = h.unpacked_size;
+  s.written = 0;
+  constexpr uint32_t kRoom = 2 * kFlushRoom;
+  if (h.method != rar::kMethodStored && !engine::ContinuesStream() && size <= (1u << 31) - kRoom) {
+    s.output = static_cast<uint8_t*>(std::malloc(size + kRoom));
+    if (s.output == nullptr) return false;
+    SlidingWindow& w = engine::window;
+    w.data = s.output;
+    w.size = size + kRoom;
+    w.mask = ~0u;
+    w.is_output = true;
+    return true;
+  }
+  // malloc(0) may return null; one spare byte keeps "valid buffer" true.
+  s.output = static_cast<uint8_t*>(std::malloc(size ? size : 1));
+  return s.output != nullptr;
+}
+
 // Walks the blocks after the main header until the wanted file is extracted.
 int WalkArchive() {
   s.archive->offset += static_cast<uint32_t>(s.main_header.header_size) - rar::kMainHeaderSize;
@@ -127,13 +153,7 @@ int WalkArchive() {
     s.is_target = NamesMatch(s.target_name, s.entry_name);
     if (solid || s.is_target) {
       if (!HeaderIsPlausible(s.file_header)) return 0;
-      if (s.is_target) {
-        // malloc(0) may return null; one spare byte keeps "valid buffer" true.
-        uint32_t size = s.file_header.unpacked_size;
-        s.output = static_cast<uint8_t*>(std::malloc(size ? size : 1));
-        if (s.output == nullptr) return 0;
-        s.written = 0;
-      }
+      if (s.is_target && !AllocateOutput()) return 0;
       if (!ProcessFile()) return 0;
     }
     s.archive->offset = static_cast<uint32_t>(s.next_block_pos);
@@ -141,16 +161,21 @@ int WalkArchive() {
   }
 }
 
-// The window's memory is the call's.
+// The window's memory is the call's (the wanted file's own window is its
+// output's).
 int RunDriver() {
   s.archive->offset = 0;
   if (!CheckSignature()) return 0;
-  uint8_t*& window = engine::window.data;
-  window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
+  uint8_t* window = static_cast<uint8_t*>(std::malloc(rar::kWindowSize));
   if (window == nullptr) return 0;
+  SlidingWindow& w = engine::window;
+  w.data = window;
+  w.size = rar::kWindowSize;
+  w.mask = rar::kWindowSize - 1;
+  w.is_output = false;
   int result = WalkArchive();
   std::free(window);
-  window = nullptr;
+  w.data = nullptr;
   return result;
 }
 

@@ -30,6 +30,7 @@ void LzSteps() {
   int32_t produced = 0;
   BitRegister in(r);
   uint8_t* const data = w.data;
+  const uint32_t mask = w.mask;
   uint32_t write_pos = w.write_pos;
   // Hands the run's registers back to the engine.
   auto write_back = [&] {
@@ -61,7 +62,7 @@ void LzSteps() {
     if (s < rar::kLiteralCount) {
       QUARB_COUNT(literals);
       data[write_pos] = static_cast<uint8_t>(s);
-      write_pos = (write_pos + 1) & kWindowMask;
+      write_pos = (write_pos + 1) & mask;
       produced += 1;
     } else if (s >= rar::kMatchFirst) {
       // The commonest match first: coded length and distance.
@@ -157,6 +158,7 @@ const LzEntries* CurrentLzEntries() {
   const uint8_t* next = in.next;
   uint32_t available = in.available;
   uint8_t* const data = w.data;
+  const uint32_t mask = w.mask;
   uint32_t write_pos = w.write_pos;
   auto top_up = [&] {
     bits |= LoadBigEndian64(next) >> available;
@@ -200,7 +202,7 @@ const LzEntries* CurrentLzEntries() {
       auto literal = [&] {
         QUARB_COUNT(literals);
         data[write_pos] = static_cast<uint8_t>(EntryValue(entry));
-        write_pos = (write_pos + 1) & kWindowMask;
+        write_pos = (write_pos + 1) & mask;
         produced += 1;
         consume(EntryConsume(entry));
         entry = le.main[bits >> (64 - kFastBits)];
@@ -316,9 +318,9 @@ int32_t StepInputLimit() {
 int32_t StepOutputBudget() {
   const SlidingWindow& w = engine::window;
   int64_t budget = int64_t{engine::bytes_left} + 1;
-  uint32_t pending = (w.write_pos - w.flush_pos) & kWindowMask;
+  uint32_t pending = (w.write_pos - w.flush_pos) & w.mask;
   budget = std::min<int64_t>(budget, rar::kWindowSize - (kFlushRoom - 1) - pending);
-  if (w.unwritten_tail) budget = std::min<int64_t>(budget, rar::kWindowSize - kFlushRoom - w.write_pos);
+  if (w.unwritten_tail) budget = std::min<int64_t>(budget, int64_t{w.size} - kFlushRoom - w.write_pos);
   return static_cast<int32_t>(budget);
 }
 
@@ -326,11 +328,8 @@ void UnpackFile() {
   SlidingWindow& w = engine::window;
   PackedBitReader& r = engine::input;
   int32_t& bytes_left = engine::bytes_left;
-  // A continuation is honoured only after a file of this call started the
-  // stream: the window is new for every call, and the positions and history
-  // left by an earlier call describe a window that no longer exists.
   ExtractState& s = engine::extract;
-  bool continues = (s.file_header.flags & rar::kFileSolidContinuation) != 0 && s.stream_started;
+  const bool continues = engine::ContinuesStream();
   if (!continues) engine::ResetStream();
   RefillInput(true);
   if (!continues) ReadCodeTables();
@@ -342,8 +341,8 @@ void UnpackFile() {
     // Damaged or truncated data: what is left would be decoded from stale
     // bytes, possibly forever (a table block announced over and over).
     if (InputUsedUp(r)) break;
-    if (((w.write_pos - w.flush_pos) & kWindowMask) > rar::kWindowSize - kFlushRoom) FlushWindow();
-    if (w.unwritten_tail && w.write_pos >= rar::kWindowSize - kFlushRoom) ClearUnwrittenTail();
+    if (((w.write_pos - w.flush_pos) & w.mask) > rar::kWindowSize - kFlushRoom) FlushWindow();
+    if (w.unwritten_tail && w.write_pos >= w.size - kFlushRoom) ClearUnwrittenTail();
     if (engine::tables.audio_mode) {
       AudioSteps();
     } else if (const LzEntries* entries = CurrentLzEntries()) {

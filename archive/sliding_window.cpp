@@ -8,7 +8,7 @@
 void ClearUnwrittenTail() {
   SlidingWindow& w = engine::window;
   if (!w.unwritten_tail) return;
-  std::memset(w.data + w.write_pos, 0, rar::kWindowSize - w.write_pos);
+  std::memset(w.data + w.write_pos, 0, w.size - w.write_pos);
   w.unwritten_tail = false;
 }
 
@@ -33,6 +33,18 @@ void FlushWindow() {
   uint32_t flush_pos = w.flush_pos;
   w.flush_pos = write_pos;
   if (!s.is_target) return;
+  if (w.is_output) {
+    // The bytes are in place: the window holds the whole file from its
+    // start (decoding stops a step after the file's size, inside the room).
+    uint32_t n = write_pos - flush_pos;
+    if (write_pos < flush_pos || uint64_t{s.written} + n > size) {
+      engine::bytes_left = -1;
+      return;
+    }
+    s.output_crc = Crc32(s.output_crc, w.data + flush_pos, n);
+    s.written += n;
+    return;
+  }
   // 64-bit sums: a refusal must never be turned into an overrun by wrapping.
   if (write_pos >= flush_pos) {
     uint32_t n = write_pos - flush_pos;

@@ -1,7 +1,14 @@
-// The circular window of rar::kWindowSize bytes that the decoder writes
-// into, and its delivery into the wanted file's output buffer.
+// The window that the decoder writes into, and its delivery into the wanted
+// file's output buffer.
 //
-// Every index is taken modulo the window's size. Bytes between flush_pos and
+// Mostly the window is the call's circular one of rar::kWindowSize bytes,
+// every index taken modulo its size, whose bytes are copied into the output.
+// A wanted file that starts a fresh stream is decoded straight into its
+// output instead (`is_output`): a buffer of its size and a little room,
+// indexed as it is (`mask` all ones), where delivering bytes is only taking
+// their checksum. As a match reaches back at most rar::kWindowSize bytes,
+// the bytes are the same; what a match reaches before the start of the
+// file reads as zeros, as in a fresh circular window. Bytes between flush_pos and
 // write_pos are produced but not yet delivered; the decoder flushes before
 // any step that starts with less than kFlushRoom bytes of free room
 // (decoder_steps.h), so a step (at most rar::kMaxMatchLength bytes) never
@@ -20,13 +27,14 @@
 
 #include "archive/archive_format.h"
 
-inline constexpr uint32_t kWindowMask = rar::kWindowSize - 1;
-
 struct SlidingWindow {
-  uint8_t* data;        // provided by the extraction driver, once per call
+  uint8_t* data;        // provided by the extraction driver
+  uint32_t size;        // bytes at data: rar::kWindowSize, or the output's
+  uint32_t mask;        // size - 1 for the circular window, all ones for the output
   uint32_t write_pos;   // next byte to produce
   uint32_t flush_pos;   // first produced byte not yet delivered
   bool unwritten_tail;  // see above
+  bool is_output;       // data is the wanted file's output buffer
 };
 
 // Gives the deferred zeros of the engine's window from write_pos to its end.
@@ -57,12 +65,11 @@ inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
 // Block copies are used only where they give the byte-by-byte result: both
 // ranges clear of the window's end, and source and destination at least
 // eight bytes apart in either direction.
-inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distance,
-                             uint32_t length) {
-  uint32_t src = (write_pos - distance) & kWindowMask;
-  if (src == write_pos) return (write_pos + length) & kWindowMask;
-  if (write_pos + length <= rar::kWindowSize && src + length <= rar::kWindowSize && distance >= 8 &&
-      distance <= rar::kWindowSize - 8) {
+inline uint32_t CopyInWindow(uint8_t* data, uint32_t size, uint32_t mask, uint32_t write_pos,
+                             uint32_t distance, uint32_t length) {
+  uint32_t src = (write_pos - distance) & mask;
+  if (src == write_pos) return (write_pos + length) & mask;
+  if (write_pos + length <= size && src + length <= size && distance >= 8 && distance <= size - 8) {
     uint8_t* out = data + write_pos;
     const uint8_t* in = data + src;
     if (length >= 8) {
@@ -82,14 +89,25 @@ inline uint32_t CopyInWindow(uint8_t* data, uint32_t write_pos, uint32_t distanc
     }
     return write_pos + length;
   }
-  if (distance == 1 && write_pos + length <= rar::kWindowSize) {
+  if (distance == 1 && write_pos + length <= size) {
     std::memset(data + write_pos, data[src], length);
     return write_pos + length;
   }
   for (uint32_t i = 0; i < length; ++i) {
     data[write_pos] = data[src];
-    write_pos = (write_pos + 1) & kWindowMask;
-    src = (src + 1) & kWindowMask;
+    write_pos = (write_pos + 1) & mask;
+    src = (src + 1) & mask;
+  }
+  return write_pos;
+}
+
+// A match in the output's own window that reaches before the start of the
+// file, or of distance 0 (which in the circular window leaves in place the
+// bytes written rar::kWindowSize earlier, or its zeros).
+inline uint32_t CopyFromBeforeStart(uint8_t* data, uint32_t write_pos, uint32_t distance, uint32_t length) {
+  const uint32_t reach = distance == 0 ? rar::kWindowSize : distance;
+  for (uint32_t i = 0; i < length; ++i, ++write_pos) {
+    data[write_pos] = write_pos >= reach ? data[write_pos - reach] : 0;
   }
   return write_pos;
 }
@@ -110,7 +128,7 @@ inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t dista
   // (a match that reaches them clears the tail first); otherwise they are
   // put back, as a match reaching back 2^20 bytes may still read them.
   if (length <= 32 && distance >= length && distance <= write_pos &&
-      write_pos + length + 32 <= rar::kWindowSize) {
+      write_pos + length + 32 <= w.size) {
     uint8_t* out = w.data + write_pos;
     uint8_t copy[32], keep[32];
     std::memcpy(copy, out - distance, 32);
@@ -123,9 +141,12 @@ inline uint32_t CopyMatchAt(SlidingWindow& w, uint32_t write_pos, uint32_t dista
     }
     return write_pos + length;
   }
-  if (w.unwritten_tail && (distance == 0 || distance > write_pos)) {
-    w.write_pos = write_pos;
-    ClearUnwrittenTail();
+  if (distance == 0 || distance > write_pos) {
+    if (w.is_output) return window_detail::CopyFromBeforeStart(w.data, write_pos, distance, length);
+    if (w.unwritten_tail) {
+      w.write_pos = write_pos;
+      ClearUnwrittenTail();
+    }
   }
-  return window_detail::CopyInWindow(w.data, write_pos, distance, length) & kWindowMask;
+  return window_detail::CopyInWindow(w.data, w.size, w.mask, write_pos, distance, length) & w.mask;
 }

@@ -115,36 +115,79 @@ TEST(LzDecoder, LengthsGrowWithTheDistanceDependingOnTheSymbol) {
   EXPECT_EQ(ExtractOnly(s, e.bytes), e.bytes);
 }
 
-TEST(LzDecoder, FilesLongerThanTheWindowWrapInMatchesLiteralsAndFlushes) {
-  StreamWriter s;
+// A file that starts a fresh stream is decoded straight into its own
+// buffer; one that carries on a solid stream, in the circular window. Each
+// content is checked both ways: alone, and after a one-byte first file.
+template <typename Write>
+void ExpectBothWindows(Write write) {
+  {
+    StreamWriter s;
+    Expected e;
+    s.LzTables();
+    write(s, e);
+    EXPECT_EQ(ExtractOnly(s, e.bytes), e.bytes) << "in its own buffer";
+  }
+  StreamWriter first;
   Expected e;
+  first.LzTables();
+  first.Literal('@');
+  e.Byte('@');
+  StreamWriter s;
   s.LzTables();
-  RandomText(s, e, 5003, 2);
-  auto fill_to = [&](size_t end) {
-    while (e.bytes.size() < end) {
-      uint32_t length = static_cast<uint32_t>(std::min<size_t>(258, end - e.bytes.size()));
-      if (length < 3) {
-        s.Short(2, 0);  // distance 9, length 2
-        e.Copy(9, 2);
-      } else {
-        s.Match(length, 5003);
-        e.Copy(5003, length);
+  s.bits = BitWriter();  // the first file's tables go on
+  write(s, e);
+  Bytes second(e.bytes.begin() + 1, e.bytes.end());
+  Bytes image = ArchiveOf({Compressed("one", first.Packed(), Bytes{'@'}),
+                           Compressed("two", s.Packed(), second, rar::kFileSolidContinuation)},
+                          rar::kMainSolid);
+  EXPECT_EQ(Extract(image, "two"), second) << "in the circular window";
+}
+
+TEST(LzDecoder, FilesLongerThanTheWindowWrapInMatchesLiteralsAndFlushes) {
+  ExpectBothWindows([](StreamWriter& s, Expected& e) {
+    RandomText(s, e, 5003, 2);
+    s.Match(5, 1u << 20);  // before the start: zeros (+2 for the distance)
+    e.Copy(1u << 20, 7);
+    auto fill_to = [&](size_t end) {
+      while (e.bytes.size() < end) {
+        uint32_t length = static_cast<uint32_t>(std::min<size_t>(258, end - e.bytes.size()));
+        if (length < 3) {
+          s.Short(2, 0);  // distance 9, length 2
+          e.Copy(9, 2);
+        } else {
+          s.Match(length, 5003);
+          e.Copy(5003, length);
+        }
       }
-    }
-  };
-  fill_to((1u << 20) - 7);
-  s.Match(20, 5003);  // across the end of the window
-  e.Copy(5003, 20);
-  s.Match(10, 1u << 20);  // the byte written 2^20 earlier, +2 for the distance
-  e.Copy(1u << 20, 12);
-  s.Match(10, (1u << 20) - 1);
-  e.Copy((1u << 20) - 1, 12);
-  fill_to((2u << 20) - 2);
-  s.Literals("PQRS");  // literals across the end
-  e.Text("PQRS");
-  fill_to((2u << 20) + 12345);
-  ASSERT_EQ(e.bytes.size(), (2u << 20) + 12345);
-  EXPECT_EQ(ExtractOnly(s, e.bytes), e.bytes);
+    };
+    fill_to((1u << 20) - 7);
+    s.Match(20, 5003);  // across the end of the window
+    e.Copy(5003, 20);
+    s.Match(10, 1u << 20);  // the byte written 2^20 earlier, +2 for the distance
+    e.Copy(1u << 20, 12);
+    s.Match(10, (1u << 20) - 1);
+    e.Copy((1u << 20) - 1, 12);
+    fill_to((2u << 20) - 2);
+    s.Literals("PQRS");  // literals across the end
+    e.Text("PQRS");
+    fill_to((2u << 20) + 12345);
+    ASSERT_EQ(e.bytes.size(), (2u << 20) + 12345);
+  });
+}
+
+TEST(LzDecoder, ADistanceOfZeroRepeatsTheBytesAWindowBack) {
+  // The fresh history's distances are 0: in the circular window the bytes
+  // stay in place, which are zeros at first and later the bytes written
+  // 2^20 earlier.
+  ExpectBothWindows([](StreamWriter& s, Expected& e) {
+    s.Recent(0, 1);
+    e.Copy(0, 3);
+    RandomText(s, e, (1u << 20) + 100, 4);
+    s.Recent(1, 1);
+    e.Copy(0, 3);
+    s.Literal('z');
+    e.Byte('z');
+  });
 }
 
 TEST(LzDecoder, TableBlocksAcrossTheInputRefill) {
