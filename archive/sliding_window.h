@@ -8,18 +8,21 @@
 // indexed as it is (`mask` all ones), where delivering bytes is only taking
 // their checksum. As a match reaches back at most rar::kWindowSize bytes,
 // the bytes are the same; what a match reaches before the start of the
-// file reads as zeros, as in a fresh circular window. Bytes between flush_pos and
-// write_pos are produced but not yet delivered; the decoder flushes before
-// any step that starts with less than kFlushRoom bytes of free room
-// (decoder_steps.h), so a step (at most rar::kMaxMatchLength bytes) never
-// overwrites them.
+// file reads as zeros, as in a fresh circular window.
+//
+// Bytes between flush_pos and write_pos are produced but not yet delivered;
+// the decoder flushes before any step that starts with less than kFlushRoom
+// bytes of free room (decoder_steps.h), so a step (at most
+// rar::kMaxMatchLength bytes) never overwrites them.
 //
 // A fresh stream's window reads as zeros. Clearing the whole megabyte for
 // every file would cost more than decoding a small one, so the clearing is
 // deferred: while `unwritten_tail` is set, the bytes from write_pos to the end
 // of the window have not been written since the reset and stand for zeros;
 // they are cleared the first time a match reaches into them, or when
-// write_pos comes near the end of the window.
+// write_pos comes near the end of the window. (The output's own window
+// never clears them: a match that reaches before the file's start reads
+// its zeros without them, see CopyMatchAt.)
 #pragma once
 
 #include <cstdint>
