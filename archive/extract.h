@@ -5,15 +5,16 @@
 // The engine is single-instance over file-scope state; it is not re-entrant.
 // ExtractFile walks the archive from offset 0, finds the first file block
 // whose name matches, decodes (in a solid archive) every file up to it, and
-// returns the file in a new buffer of exactly its unpacked size after
-// checking its CRC-32.
+// returns the file in a new buffer after checking its CRC-32 (the buffer
+// may hold a few hundred spare bytes after the file: it was the window the
+// file was decoded in).
 #pragma once
 
 #include <cstdint>
 
 #include "data/memory_archive.h"
 
-// Returns 1 and hands over a malloc'd buffer (free() it) and its size, or
+// Returns 1 and hands over a malloc'd buffer (free() it) and the file's size, or
 // returns 0 with *buffer_out null and *size_out 0. `password` has no use and
 // may be null.
 int ExtractFile(uint8_t** buffer_out, uint32_t* size_out, const char* name,

@@ -20,17 +20,14 @@
 #include <string>
 #include <vector>
 
+#include "archive/extract.h"
 #include "tools/common/file_io.h"
 
 namespace {
 
-// The layout of data/memory_archive.h's MemoryArchive.
-struct Archive {
-  const uint8_t* data;
-  uint32_t size;
-  uint32_t offset;
-};
-using Extract = int (*)(uint8_t**, uint32_t*, const char*, Archive*, const char*);
+// Each library's EngineExtract is its ExtractFile (only the declaration is
+// taken from here; this program does not link an engine of its own).
+using Extract = decltype(&ExtractFile);
 
 double ThreadSeconds() {
   timespec t;
@@ -68,7 +65,7 @@ struct Input {
 volatile uint8_t sink;
 
 void ExtractOnce(Extract extract, Input& in, const char* which) {
-  Archive archive{in.image.data(), static_cast<uint32_t>(in.image.size()), 0};
+  MemoryArchive archive{in.image.data(), static_cast<uint32_t>(in.image.size()), 0};
   uint8_t* out = nullptr;
   uint32_t size = 0;
   if (!extract(&out, &size, in.name.c_str(), &archive, nullptr)) {
