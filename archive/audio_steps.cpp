@@ -93,94 +93,127 @@ template <bool kV3>
 #define QUARB_INLINE
 #endif
 
-// A single channel's stretch: up to `max_bytes` bytes (an even count) at
-// `out`, two a look-up wherever both codes fit, under the same limits and
-// with the same look-ahead as the rounds of AudioRoundsOf. Returns the
-// bytes produced and sets `stop` when a symbol 256 ended the stretch (its
-// code consumed). A loop of its own with one index for the output and the
-// log: the bit register, the predictor and the index then all stay in
-// registers, where the rounds' general form spilled some of them to the
-// stack on every pair.
-[[gnu::always_inline]] inline uint32_t FusedStretch(uint64_t& bits_io, const uint8_t*& next_io,
-                                                    uint64_t& available_io, PackedChannel& ch, int64_t& cross,
-                                                    AudioChannelLog& log, uint8_t* out, uint32_t max_bytes,
-                                                    const RoundLimits& limits, bool& stop) {
+// A stretch of rounds of two bytes, two steps of one look-up wherever both
+// codes fit: a single channel's bytes two at a time (kChannels 1), or a
+// byte of each of two channels (kChannels 2). Up to `max_rounds` rounds at
+// `out`, under the same limits and with the same look-ahead as the rounds
+// of AudioRoundsOf. Returns the bytes produced and sets `stop` when a
+// symbol 256 ended the stretch (its code consumed). A loop of its own with
+// one index for the output and the logs: the bit register, the predictors
+// and the index then all stay in registers, where the rounds' general form
+// spilled some of them to the stack on every pair.
+template <uint32_t kChannels>
+[[gnu::always_inline]] inline uint32_t PairStretch(uint64_t& bits_io, const uint8_t*& next_io,
+                                                   uint64_t& available_io, PackedChannel& ch0, PackedChannel& ch1,
+                                                   int64_t& cross, AudioChannelLog* logs, uint8_t* out,
+                                                   uint32_t max_rounds, const RoundLimits& limits, bool& stop) {
+  static_assert(kChannels == 1 || kChannels == 2);
+  constexpr bool kFused = kChannels == 1;
   uint64_t bits = bits_io;
   const uint8_t* next = next_io;
   uint64_t available = available_io;
-  PackedChannel c = ch;
+  PackedChannel c0 = ch0;
+  PackedChannel c1{};  // a single channel has no second
+  if constexpr (!kFused) c1 = ch1;
   int64_t x = cross;
   const uint64_t* const pairs = engine::audio_pairs.table[0];
-  const HuffmanTable& table = engine::tables.audio_tables[0];
-  uint32_t i = 0;
+  const HuffmanTable* const tables = engine::tables.audio_tables;
+  uint32_t j = 0;    // rounds done
+  uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
 
   auto top_up = [&]() QUARB_INLINE { TopUpRounds(bits, next, available); };
   auto look_up = [&]() QUARB_INLINE { return pairs[bits >> (64 - kPairBits)]; };
-  // Byte i from its symbol's term.
-  auto predict = [&](uint64_t term) QUARB_INLINE {
+  // Step k of round j: where its symbol goes in the logs, and its byte.
+  auto symbol_slot = [&]<uint32_t k>(std::integral_constant<uint32_t, k>) QUARB_INLINE -> uint8_t& {
+    if constexpr (kFused) return logs[0].symbols[2 * j + k];
+    return logs[k].symbols[j];
+  };
+  auto predict = [&]<uint32_t k>(std::integral_constant<uint32_t, k>, uint64_t term) QUARB_INLINE {
     QUARB_COUNT(audio_bytes);
     QUARB_COUNT(audio_round_bytes);
-    QUARB_COUNT(audio_bytes_by_channels[0]);
-    out[i] = PredictPacked<true>(c, log, i, term, x);
-    ++i;
+    QUARB_COUNT(audio_bytes_by_channels[kChannels - 1]);
+    if constexpr (kFused) {
+      out[2 * j + k] = PredictPacked<true>(c0, logs[0], 2 * j + k, term, x);
+    } else {
+      out[2 * j + k] = PredictPacked<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
+    }
   };
-  // One code on its own; false on symbol 256.
-  auto single = [&]() QUARB_INLINE {
+  constexpr std::integral_constant<uint32_t, 0> kFirst;
+  constexpr std::integral_constant<uint32_t, 1> kSecond;
+  // Step k's code on its own; false on symbol 256.
+  auto single = [&]<uint32_t k>(std::integral_constant<uint32_t, k> step) QUARB_INLINE {
+    const HuffmanTable& table = tables[kFused ? 0 : k];
     uint32_t entry = table.fast[bits >> (64 - kFastBits)];
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     bits <<= entry & 15;
     available -= entry & 15;
     const uint32_t symbol = entry >> kFastSymbolShift;
     if (symbol == rar::kAudioNewTables) [[unlikely]] return false;
-    log.symbols[i] = static_cast<uint8_t>(symbol);
-    predict(audio_packed_detail::kSymbolTerms[symbol]);
+    symbol_slot(step) = static_cast<uint8_t>(symbol);
+    predict(step, audio_packed_detail::kSymbolTerms[symbol]);
     return true;
   };
-  // Two bytes from `entry`, looked up before the top-up that goes with it;
-  // false on symbol 256. Without kTopUp the register is topped up only if
-  // the two codes need a look-up each.
-  auto pair = [&]<bool kTopUp>(uint64_t entry, std::bool_constant<kTopUp>) QUARB_INLINE {
+  // A round from `entry`, looked up before the top-up that goes with it;
+  // false on symbol 256, with the bytes before it produced. Without kTopUp
+  // the register is topped up only if the two codes need a look-up each.
+  auto round = [&]<bool kTopUp>(uint64_t entry, std::bool_constant<kTopUp>) QUARB_INLINE {
     if constexpr (kTopUp) top_up();
     if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
       if constexpr (!kTopUp) top_up();
-      if (entry == 0) return single() && single();
-      // The first symbol from the entry (never 256), the second on its own.
-      bits <<= entry & 63;
-      available -= entry & 63;
-      log.symbols[i] = static_cast<uint8_t>(PairFirstSymbol(entry));
-      predict(entry);
-      return single();
+      if (entry == 0) {
+        if (!single(kFirst)) return false;
+      } else {
+        // The first symbol from the entry (never 256), the second on its own.
+        bits <<= entry & 63;
+        available -= entry & 63;
+        symbol_slot(kFirst) = static_cast<uint8_t>(PairFirstSymbol(entry));
+        predict(kFirst, entry);
+      }
+      if (!single(kSecond)) {
+        cut = 1;
+        return false;
+      }
+      ++j;
+      return true;
     }
     QUARB_COUNT(pair_hits);
     bits <<= entry & 63;
     available -= entry;
-    StorePairSymbols(log.symbols + i, entry);
-    predict(entry);
-    predict(PairSecondTerm(entry));
+    if constexpr (kFused) {
+      StorePairSymbols(logs[0].symbols + 2 * j, entry);
+    } else {
+      logs[0].symbols[j] = static_cast<uint8_t>(PairFirstSymbol(entry));
+      logs[1].symbols[j] = static_cast<uint8_t>(PairSecondSymbol(entry));
+    }
+    predict(kFirst, entry);
+    predict(kSecond, PairSecondTerm(entry));
+    ++j;
     return true;
   };
 
   stop = false;
-  // Two pairs a top-up: it leaves at least 56 bits, the first pair takes at
-  // most 11 (or 30 when it takes two look-ups, after which the second still
-  // has 26), and a pair that takes two look-ups tops up first. So at least
-  // 15 bits are left after each round of the loops, as after the rounds'
-  // first top-up, and the first look-up here needs no top-up before it.
-  while (i + 4 <= max_bytes && next < limits.next_limit_two) {
-    if (!pair(look_up(), std::true_type{}) || !pair(look_up(), std::false_type{})) {
+  // Two rounds a top-up: it leaves at least 56 bits, the first round takes
+  // at most 11 (or 30 when it takes two look-ups, after which the second
+  // still has 26), and a round that takes two look-ups tops up first. So at
+  // least 15 bits are left after each of the loops' rounds, as after the
+  // rounds' first top-up, and the first look-up here needs no top-up before
+  // it.
+  while (j + 2 <= max_rounds && next < limits.next_limit_two) {
+    if (!round(look_up(), std::true_type{}) || !round(look_up(), std::false_type{})) {
       stop = true;
       break;
     }
   }
-  while (!stop && i < max_bytes && next < limits.next_limit) stop = !pair(look_up(), std::true_type{});
+  while (!stop && j < max_rounds && next < limits.next_limit) stop = !round(look_up(), std::true_type{});
 
   bits_io = bits;
   next_io = next;
   available_io = available;
-  ch = c;
+  ch0 = c0;
+  if constexpr (!kFused) ch1 = c1;
   cross = x;
-  return i;
+  return 2 * j + cut;
 }
 
 // Rounds of kChannels bytes (two with a single channel) from channel 0,
@@ -195,8 +228,8 @@ template <bool kV3>
 // period ends; there the error sums of each channel's stretch are taken
 // and the channels whose periods ended adapt (audio_packed.h). With a
 // single channel a round is two of its bytes, and rounds start only on an
-// even count, so that no period ends inside a round; its stretches are
-// FusedStretch's.
+// even count, so that no period ends inside a round. With one or two
+// channels the stretches are PairStretch's.
 //
 // Returns kChannels, or the channel whose symbol 256 stopped the rounds
 // (its code consumed, the bytes before it produced), or kNoRounds when a
@@ -250,7 +283,6 @@ template <uint32_t kChannels, bool kV3>
   int64_t cross = stream_delta;
   const uint8_t* const out_last = limits.out_last;
   const uint8_t* const next_limit = limits.next_limit;
-  const uint8_t* const next_limit_two = limits.next_limit_two;
   uint32_t stopped = kChannels;
   uint32_t j = 0;    // rounds of the current stretch, whose bytes start at o
   uint32_t cut = 0;  // bytes of a round that a symbol 256 cut short
@@ -322,27 +354,15 @@ template <uint32_t kChannels, bool kV3>
     const uint32_t room = o <= out_last ? static_cast<uint32_t>((out_last - o) / kRound) + 1 : 0;
     const uint32_t last_round = std::min(n, room);
     j = 0;
-    if constexpr (kFused) {
+    if constexpr (kChannels <= 2) {
       bool stop;
       const uint32_t bytes =
-          FusedStretch(bits, next, available, c0, cross, logs[0], o, 2 * last_round, limits, stop);
+          PairStretch<kChannels>(bits, next, available, c0, c1, cross, logs, o, last_round, limits, stop);
       j = bytes / 2;
       cut = bytes % 2;
-      if (stop) stopped = 0;
-    } else if constexpr (kChannels == 2) {
-      // Two rounds of one pair each with one top-up: it leaves at least 56
-      // bits, the first pair takes at most 11 (or 30 when it takes two
-      // look-ups, after which the second still has 26), and a pair that
-      // takes two look-ups tops up first.
-      constexpr std::integral_constant<uint32_t, 0> first;
-      while (j + 2 <= last_round && next < next_limit_two) {
-        if (!pair(first)) break;
-        ++j;
-        if (!pair(first, std::false_type{})) break;
-        ++j;
-      }
+      if (stop) stopped = kFused ? 0 : cut;
     }
-    while (!kFused && stopped == kChannels && j < last_round && next < next_limit) {
+    while (kChannels > 2 && stopped == kChannels && j < last_round && next < next_limit) {
       bool whole;
       if constexpr (kChannels == 3) {
         whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
@@ -350,11 +370,9 @@ template <uint32_t kChannels, bool kV3>
           top_up();
           return single(std::integral_constant<uint32_t, 2>{}, entry);
         }();
-      } else if constexpr (kChannels == 4) {
+      } else {
         whole = pair(std::integral_constant<uint32_t, 0>{}) &&
                 pair(std::integral_constant<uint32_t, 2>{});
-      } else {
-        whole = pair(std::integral_constant<uint32_t, 0>{});
       }
       if (!whole) break;
       ++j;
