@@ -156,44 +156,15 @@ inline uint64_t PackedSingleEntry(uint32_t s0, uint32_t length) {
 inline bool PairFound(uint64_t entry) { return ((entry - 1) & kPairMissing) == 0; }
 
 // BuildPairEntries(first, second, 256, pairs, PackedPairEntry,
-// PackedSingleEntry), a few times faster: a pair entry's fields do not
+// PackedSingleEntry), several times faster. A pair entry's fields do not
 // overlap, so it is the first code's part (its symbol's term, the symbol,
-// its length) plus the second code's (the term shifted down, the symbol, its
-// length), and the second code's part is made once for each of its fast
-// entries rather than once for each pair.
-inline void BuildPackedPairs(const HuffmanTable& first, const HuffmanTable& second, uint64_t* pairs) {
-  using audio_packed_detail::SymbolTerm;
-  // A length of 63 stands for no code: an empty entry, or symbol 256.
-  constexpr uint64_t kNoCode = 63;
-  uint64_t part[1u << kFastBits];
-  for (uint32_t i = 0; i < (1u << kFastBits); ++i) {
-    const uint32_t b = second.fast[i];
-    const uint32_t sb = b >> kFastSymbolShift;
-    part[i] = b != 0 && sb < 256 ? (SymbolTerm(sb) >> 16 | uint64_t{sb} << 16 | (b & 15)) : kNoCode;
-  }
-  for (uint32_t i = 0; i < (1u << kFastBits);) {
-    const uint32_t a = first.fast[i];
-    const uint32_t la = a & 15;
-    const uint32_t sa = a >> kFastSymbolShift;
-    if (a == 0 || sa >= 256) {
-      pairs[2 * i] = 0;
-      pairs[2 * i + 1] = 0;
-      ++i;
-      continue;
-    }
-    // As in BuildPairEntries: the remaining bits x of the inputs that start
-    // with this code, cut to the first kFastBits bits, are x << (la - 1).
-    const uint32_t room = kPairBits - la;
-    const uint64_t head = SymbolTerm(sa) | uint64_t{sa} << 8 | la;
-    const uint64_t single = PackedSingleEntry(sa, la);
-    uint64_t* out = pairs + 2 * i;
-    for (uint32_t x = 0; x < (1u << room); ++x) {
-      const uint64_t tail = part[x << (la - 1)];
-      out[x] = (tail & 63) <= room ? head + tail : single;
-    }
-    i += 1u << (room - 1);
-  }
-}
+// its length) plus the second code's (the term shifted down, the symbol,
+// its length); and a single entry is the first code's part plus
+// kPairMissing. The second part depends only on the bits that the first
+// code leaves (its `room`), so it is made once for each room rather than
+// once for each pair, and each first code's entries are one addition each.
+// Both tables are built with kAudioFastBits.
+void BuildPackedPairs(const HuffmanTable& first, const HuffmanTable& second, uint64_t* pairs);
 inline uint32_t PairFirstSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 8) & 0xFF; }
 inline uint32_t PairSecondSymbol(uint64_t entry) { return static_cast<uint32_t>(entry >> 16) & 0xFF; }
 

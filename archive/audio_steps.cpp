@@ -143,7 +143,7 @@ template <uint32_t kChannels>
   // Step k's code on its own; false on symbol 256.
   auto single = [&]<uint32_t k>(std::integral_constant<uint32_t, k> step) QUARB_INLINE {
     const HuffmanTable& table = tables[kFused ? 0 : k];
-    uint32_t entry = table.fast[bits >> (64 - kFastBits)];
+    uint32_t entry = table.fast[bits >> (64 - kAudioFastBits)];
     if (entry == 0) [[unlikely]] entry = DecodeEntryInline(table, static_cast<uint32_t>(bits >> 48));
     bits <<= entry & 15;
     available -= entry & 15;
@@ -194,11 +194,12 @@ template <uint32_t kChannels>
 
   stop = false;
   // Two rounds a top-up: it leaves at least 56 bits, the first round takes
-  // at most 11 (or 30 when it takes two look-ups, after which the second
-  // still has 26), and a round that takes two look-ups tops up first. So at
-  // least 15 bits are left after each of the loops' rounds, as after the
-  // rounds' first top-up, and the first look-up here needs no top-up before
-  // it.
+  // at most kPairBits (12) bits (or 30 when it takes two look-ups, after
+  // which the second still has 26), and a round that takes two look-ups
+  // tops up first. So at least 14 bits are left after each of the loops'
+  // rounds, as after the rounds' first top-up, enough for the next look-up,
+  // and the first look-up here needs no top-up before it.
+  static_assert(56 - kPairBits - 30 >= kPairBits);
   while (j + 2 <= max_rounds && next < limits.next_limit_two) {
     if (!round(look_up(), std::true_type{}) || !round(look_up(), std::false_type{})) {
       stop = true;
@@ -317,7 +318,7 @@ template <uint32_t kChannels, bool kV3>
     return true;
   };
   auto fast_entry = [&](uint32_t c) {
-    return uint32_t{engine::tables.audio_tables[c].fast[bits >> (64 - kFastBits)]};
+    return uint32_t{engine::tables.audio_tables[c].fast[bits >> (64 - kAudioFastBits)]};
   };
   // Steps s and s + 1; false on symbol 256. Without kTopUp the register is
   // topped up only if the two codes need a look-up each.

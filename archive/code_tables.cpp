@@ -77,7 +77,7 @@ void ReadCodeTables() {
 
   if (t.audio_mode) {
     for (uint32_t k = 0; k < t.channel_count; ++k) {
-      BuildHuffmanTable(length + rar::kAudioSymbols * k, t.audio_tables[k], rar::kAudioSymbols);
+      BuildHuffmanTable(length + rar::kAudioSymbols * k, t.audio_tables[k], rar::kAudioSymbols, kAudioFastBits);
     }
     ++t.audio_generation;
   } else {

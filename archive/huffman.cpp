@@ -6,44 +6,8 @@
 
 namespace {
 
-// A bound clamped to 0xFFFF stands for 0x10000 or more. Decoding compares
-// only even values against it, so it acts exactly like 0x10000.
-uint32_t Unclamped(uint32_t limit) { return limit == 0xFFFF ? 0x10000 : limit; }
-
-uint32_t SymbolAt(const HuffmanTable& t, uint32_t index) {
-  return index < t.count ? t.symbols[index] : t.symbols[0];
-}
-
-// Every bound of a length up to kFastBits is a multiple of 2^(16 - len)
-// (or clamped), so the first kFastBits bits decide both the length and the
-// index for all codes that short. The prefixes of one length form a run that
-// starts at the previous length's bound; each index covers 2^(kFastBits -
-// len) of them in turn. `make(symbol, length)` gives the entry.
-template <typename Entry, typename Make>
-void FillFast(const HuffmanTable& t, Entry* out, Make make) {
-  constexpr uint32_t kShift = 16 - kFastBits;
-  constexpr uint32_t kPerWord = 8 / sizeof(Entry);
-  uint32_t prefix = 0;
-  for (uint32_t len = 1; len <= kFastBits; ++len) {
-    uint32_t end = Unclamped(t.limit[len]) >> kShift;
-    uint32_t step = 1u << (kFastBits - len);
-    for (uint32_t index = t.pos[len]; prefix < end; ++index, prefix += step) {
-      Entry entry = make(SymbolAt(t, index), len);
-      if (step >= kPerWord) {
-        // Runs of whole 64-bit words: a word at a time.
-        uint64_t word = entry;
-        for (uint32_t k = sizeof(Entry); k < 8; k *= 2) word |= word << (8 * k);
-        for (uint32_t i = 0; i < step; i += kPerWord) std::memcpy(out + prefix + i, &word, 8);
-      } else {
-        for (uint32_t i = 0; i < step; ++i) out[prefix + i] = entry;
-      }
-    }
-  }
-  std::memset(out + prefix, 0, ((1u << kFastBits) - prefix) * sizeof(Entry));
-}
-
 void BuildFastTable(HuffmanTable& t) {
-  FillFast(t, t.fast, [](uint32_t symbol, uint32_t len) {
+  FillFastEntries(t, t.fast_bits, t.fast, uint16_t{0}, [](uint32_t symbol, uint32_t len) {
     return static_cast<uint16_t>((symbol << kFastSymbolShift) | len);
   });
 }
@@ -58,7 +22,7 @@ inline bool AllAbsent(const uint8_t* lengths) {
 
 }  // namespace
 
-void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) {
+void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count, uint32_t fast_bits) {
   // Four counts per length, so that the increments of a run of equal
   // lengths do not each wait for the one before.
   uint32_t n4[4][16] = {};
@@ -97,11 +61,12 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count) 
     next[len] += len != 0 ? 1 : 0;
   }
   t.count = count;
+  t.fast_bits = fast_bits;
   BuildFastTable(t);
 }
 
 void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries) {
-  FillFast(table, entries, [by_symbol](uint32_t symbol, uint32_t len) {
+  FillFastEntries(table, kFastBits, entries, 0u, [by_symbol](uint32_t symbol, uint32_t len) {
     return by_symbol[symbol] + len;
   });
 }
@@ -113,7 +78,7 @@ uint32_t DecodeSymbolSlow(const HuffmanTable& t, uint32_t peek, uint32_t& length
   // 15 when none up to 14 is.
   while (len < kMaxCodeLength && v >= t.limit[len]) ++len;
   length = len;
-  return SymbolAt(t, ((v - t.limit[len - 1]) >> (16 - len)) + t.pos[len]);
+  return huffman_detail::SymbolAt(t, ((v - t.limit[len - 1]) >> (16 - len)) + t.pos[len]);
 }
 
 uint32_t DecodeEntrySlow(const HuffmanTable& table, uint32_t peek) {

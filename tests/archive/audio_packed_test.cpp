@@ -64,7 +64,7 @@ void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, 
       term = PairSecondTerm(PackedPairEntry(symbols[i - 1], symbols[i], 2 + (i / 2) % (kPairBits - 1)));
     } else if ((i / 500) % 2 == 1 && i % 2 == 0) {
       // The first symbol of an entry without a pair (every length it can have).
-      term = PackedSingleEntry(symbols[i], 1 + (i / 2) % kFastBits);
+      term = PackedSingleEntry(symbols[i], 1 + (i / 2) % kAudioFastBits);
     }
     uint8_t byte = fused ? DecodePacked<true>(packed[c], logs[c], stretch[c], symbols[i], term, cross)
                          : DecodePacked<false>(packed[c], logs[c], stretch[c], symbols[i], term, cross);
@@ -161,7 +161,7 @@ TEST(AudioPacked, EveryWayOfTakingTheSumsGivesThePlainRecords) {
 TEST(AudioPacked, PairsAreToldFromSingleSymbolsAndFromNothing) {
   EXPECT_FALSE(PairFound(0));
   for (uint32_t s0 = 0; s0 < 256; ++s0) {
-    for (uint32_t length = 1; length <= kFastBits; ++length) {
+    for (uint32_t length = 1; length <= kAudioFastBits; ++length) {
       const uint64_t single = PackedSingleEntry(s0, length);
       EXPECT_FALSE(PairFound(single)) << s0 << " " << length;
       EXPECT_EQ(single & 63, length);
@@ -182,8 +182,8 @@ TEST(AudioPacked, PackedPairTablesAreThoseOfTheGeneralBuilder) {
   std::mt19937 rng(4242);
   auto check = [](const std::vector<uint8_t>& la, const std::vector<uint8_t>& lb) {
     HuffmanTable a{}, b{};
-    BuildHuffmanTable(la.data(), a, 257);
-    BuildHuffmanTable(lb.data(), b, 257);
+    BuildHuffmanTable(la.data(), a, 257, kAudioFastBits);
+    BuildHuffmanTable(lb.data(), b, 257, kAudioFastBits);
     std::vector<uint64_t> general(1u << kPairBits), packed(1u << kPairBits);
     BuildPairEntries(a, b, 256, general.data(), PackedPairEntry, PackedSingleEntry);
     BuildPackedPairs(a, b, packed.data());

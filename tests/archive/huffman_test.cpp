@@ -62,22 +62,25 @@ struct PlainTable {
   }
 };
 
-// Decodes every 16-bit input with both and compares symbol and bits used;
-// the table objects persist, so stale symbols from earlier builds count too.
+// Decodes every 16-bit input with both and compares symbol and bits used,
+// with each width of the fast look-up; the table objects persist, so stale
+// symbols from earlier builds count too.
 void ExpectSameDecoding(const std::vector<uint8_t>& lengths, HuffmanTable& table,
                         PlainTable& plain) {
-  BuildHuffmanTable(lengths.data(), table, static_cast<uint32_t>(lengths.size()));
   plain.Build(lengths);
-  for (int l = 0; l < 16; ++l) {
-    ASSERT_EQ(table.limit[l], plain.limit[l]) << l;
-    ASSERT_EQ(table.pos[l], plain.pos[l]) << l;
-  }
-  for (uint32_t peek = 0; peek < 0x10000; ++peek) {
-    LoadBits({static_cast<uint8_t>(peek >> 8), static_cast<uint8_t>(peek), 0x5A});
-    uint32_t expected_len;
-    uint32_t expected = plain.Decode(peek, expected_len);
-    ASSERT_EQ(DecodeSymbol(engine::input, table), expected) << "peek " << peek;
-    ASSERT_EQ(BitsConsumed(), expected_len) << "peek " << peek;
+  for (uint32_t fast_bits : {kFastBits, kAudioFastBits}) {
+    BuildHuffmanTable(lengths.data(), table, static_cast<uint32_t>(lengths.size()), fast_bits);
+    for (int l = 0; l < 16; ++l) {
+      ASSERT_EQ(table.limit[l], plain.limit[l]) << l;
+      ASSERT_EQ(table.pos[l], plain.pos[l]) << l;
+    }
+    for (uint32_t peek = 0; peek < 0x10000; ++peek) {
+      LoadBits({static_cast<uint8_t>(peek >> 8), static_cast<uint8_t>(peek), 0x5A});
+      uint32_t expected_len;
+      uint32_t expected = plain.Decode(peek, expected_len);
+      ASSERT_EQ(DecodeSymbol(engine::input, table), expected) << "peek " << peek << " fast " << fast_bits;
+      ASSERT_EQ(BitsConsumed(), expected_len) << "peek " << peek << " fast " << fast_bits;
+    }
   }
 }
 

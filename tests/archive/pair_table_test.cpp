@@ -41,13 +41,14 @@ Lengths MainLike() {
 // Checks every input against two decodes through the bounds: the entry is
 // the pair where both codes lie within the pair bits and both symbols are
 // below `below`; with `singles`, where only the first code lies within the
-// first kFastBits bits and its symbol is below `below`, that symbol and its
+// first kAudioFastBits bits and its symbol is below `below`, that symbol and its
 // length alone; 0 everywhere else. Returns the inputs that found a pair.
 uint32_t ExpectEntriesOfTwoDecodes(const Lengths& first_lengths, const Lengths& second_lengths,
                                    uint32_t below, bool singles) {
   HuffmanTable first{}, second{};
-  BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()));
-  BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()));
+  BuildHuffmanTable(first_lengths.data(), first, static_cast<uint32_t>(first_lengths.size()), kAudioFastBits);
+  BuildHuffmanTable(second_lengths.data(), second, static_cast<uint32_t>(second_lengths.size()),
+                    kAudioFastBits);
   std::vector<uint32_t> pairs(1u << kPairBits);
   auto make_pair = [](uint32_t s0, uint32_t s1, uint32_t length) { return (s1 << 24) | (s0 << 16) | length; };
   auto make_single = [](uint32_t s0, uint32_t length) { return 0x8000u | (s0 << 16) | length; };
@@ -66,7 +67,7 @@ uint32_t ExpectEntriesOfTwoDecodes(const Lengths& first_lengths, const Lengths& 
     if (s0 < below && s1 < below && l0 + l1 <= kPairBits) {
       expected = make_pair(s0, s1, l0 + l1);
       ++taken;
-    } else if (singles && s0 < below && l0 <= kFastBits) {
+    } else if (singles && s0 < below && l0 <= kAudioFastBits) {
       expected = make_single(s0, l0);
     }
     const uint32_t entry = pairs[v >> (16 - kPairBits)];
