@@ -17,5 +17,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests run under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Tests run under Wine, through a wrapper that makes a run again when Wine
+# itself failed it (scripts/wine-run).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-run)
