@@ -320,15 +320,12 @@ template <uint32_t kChannels, bool kV3>
   auto fast_entry = [&](uint32_t c) {
     return uint32_t{engine::tables.audio_tables[c].fast[bits >> (64 - kAudioFastBits)]};
   };
-  // Steps s and s + 1; false on symbol 256. Without kTopUp the register is
-  // topped up only if the two codes need a look-up each.
-  auto pair = [&]<uint32_t s, bool kTopUp = true>(std::integral_constant<uint32_t, s> step,
-                                                   std::bool_constant<kTopUp> = {}) {
+  // Steps s and s + 1 (three or four channels); false on symbol 256.
+  auto pair = [&]<uint32_t s>(std::integral_constant<uint32_t, s> step) {
     const uint64_t entry = engine::audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
-    if constexpr (kTopUp) top_up();
+    top_up();
     if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
-      if constexpr (!kTopUp) top_up();
       constexpr std::integral_constant<uint32_t, s + 1> second;
       if (entry == 0) {
         return single(step, fast_entry(s % kChannels)) && single(second, fast_entry((s + 1) % kChannels));
@@ -362,21 +359,22 @@ template <uint32_t kChannels, bool kV3>
       j = bytes / 2;
       cut = bytes % 2;
       if (stop) stopped = kFused ? 0 : cut;
-    }
-    while (kChannels > 2 && stopped == kChannels && j < last_round && next < next_limit) {
-      bool whole;
-      if constexpr (kChannels == 3) {
-        whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
-          uint32_t entry = fast_entry(2);
-          top_up();
-          return single(std::integral_constant<uint32_t, 2>{}, entry);
-        }();
-      } else {
-        whole = pair(std::integral_constant<uint32_t, 0>{}) &&
-                pair(std::integral_constant<uint32_t, 2>{});
+    } else {
+      while (stopped == kChannels && j < last_round && next < next_limit) {
+        bool whole;
+        if constexpr (kChannels == 3) {
+          whole = pair(std::integral_constant<uint32_t, 0>{}) && [&] {
+            uint32_t entry = fast_entry(2);
+            top_up();
+            return single(std::integral_constant<uint32_t, 2>{}, entry);
+          }();
+        } else {
+          whole = pair(std::integral_constant<uint32_t, 0>{}) &&
+                  pair(std::integral_constant<uint32_t, 2>{});
+        }
+        if (!whole) break;
+        ++j;
       }
-      if (!whole) break;
-      ++j;
     }
     // Each channel's bytes in the stretch: one a round (two with a single
     // channel), and one more below a channel that stopped a round.
