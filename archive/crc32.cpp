@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <initializer_list>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -19,8 +20,10 @@ namespace {
 uint32_t crc_tables[8][256];
 bool crc_tables_built = false;
 
+// The fastest path this processor has (BuildCrcTable).
+CrcPath best_path = CrcPath::kTables;
+
 #ifdef QUARB_CRC_FOLDING
-bool use_folding = false;
 
 // Carry-less multiplication folds 64 bytes at a time into four 128-bit
 // remainders, then one, then reduces that to the 32-bit register (Barrett
@@ -42,13 +45,38 @@ QUARB_FOLDING_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
   return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
 }
 
-QUARB_FOLDING_TARGET uint32_t FoldCrc(uint32_t crc, const uint8_t*& p, size_t& length) {
-  const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
+// Folds the whole 16-byte blocks left onto the remainder x0 and reduces it
+// to the 32-bit register. Inlined into each fold, so that it is encoded as
+// the rest of that fold is (a wide fold's registers must not meet legacy
+// SSE encodings: that costs more than the fold on short inputs).
+QUARB_FOLDING_TARGET inline uint32_t ReduceFolded(__m128i x0, const uint8_t*& p, size_t& length) {
   const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
   const __m128i k5k0 = _mm_set_epi64x(0, 0x0163cd6124);
   const __m128i poly = _mm_set_epi64x(0x01f7011641, 0x01db710641);
+  while (length >= 16) {
+    x0 = Fold(x0, k3k4, Load128(p));
+    p += 16;
+    length -= 16;
+  }
+  // 128 bits to 64.
+  const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
+  __m128i t = _mm_clmulepi64_si128(x0, k3k4, 0x10);
+  x0 = _mm_xor_si128(_mm_srli_si128(x0, 8), t);
+  t = _mm_srli_si128(x0, 4);
+  x0 = _mm_and_si128(x0, low32);
+  x0 = _mm_xor_si128(_mm_clmulepi64_si128(x0, k5k0, 0x00), t);
+  // 64 bits to 32.
+  t = _mm_and_si128(x0, low32);
+  t = _mm_clmulepi64_si128(t, poly, 0x10);
+  t = _mm_and_si128(t, low32);
+  t = _mm_clmulepi64_si128(t, poly, 0x00);
+  x0 = _mm_xor_si128(x0, t);
+  return static_cast<uint32_t>(_mm_extract_epi32(x0, 1));
+}
 
-
+QUARB_FOLDING_TARGET uint32_t FoldCrc(uint32_t crc, const uint8_t*& p, size_t& length) {
+  const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
+  const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
   __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(crc)));
   __m128i x1 = Load128(p + 16);
   __m128i x2 = Load128(p + 32);
@@ -66,26 +94,60 @@ QUARB_FOLDING_TARGET uint32_t FoldCrc(uint32_t crc, const uint8_t*& p, size_t& l
   x0 = Fold(x0, k3k4, x1);
   x0 = Fold(x0, k3k4, x2);
   x0 = Fold(x0, k3k4, x3);
-  while (length >= 16) {
-    x0 = Fold(x0, k3k4, Load128(p));
-    p += 16;
-    length -= 16;
-  }
+  return ReduceFolded(x0, p, length);
+}
 
-  // 128 bits to 64.
-  const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
-  __m128i t = _mm_clmulepi64_si128(x0, k3k4, 0x10);
-  x0 = _mm_xor_si128(_mm_srli_si128(x0, 8), t);
-  t = _mm_srli_si128(x0, 4);
-  x0 = _mm_and_si128(x0, low32);
-  x0 = _mm_xor_si128(_mm_clmulepi64_si128(x0, k5k0, 0x00), t);
-  // 64 bits to 32.
-  t = _mm_and_si128(x0, low32);
-  t = _mm_clmulepi64_si128(t, poly, 0x10);
-  t = _mm_and_si128(t, low32);
-  t = _mm_clmulepi64_si128(t, poly, 0x00);
-  x0 = _mm_xor_si128(x0, t);
-  return static_cast<uint32_t>(_mm_extract_epi32(x0, 1));
+// The same four at a time where the processor multiplies four 128-bit
+// lanes with one instruction (VPCLMULQDQ on 512-bit registers): four
+// registers fold 256 bytes at a time (x^(4*512+32) and x^(4*512-32)), then
+// one register 64 bytes at a time (x^(512+32), x^(512-32)), whose four
+// lanes are folded into one as above. Some 2.5 times as fast on long
+// inputs. Needs at least 256 bytes.
+#define QUARB_WIDE_FOLDING_TARGET __attribute__((target("avx512f,vpclmulqdq,pclmul,sse4.1")))
+
+QUARB_WIDE_FOLDING_TARGET inline __m512i Load512(const uint8_t* q) { return _mm512_loadu_si512(q); }
+
+QUARB_WIDE_FOLDING_TARGET inline __m512i Fold512(__m512i x, __m512i k, __m512i next) {
+  const __m512i lo = _mm512_clmulepi64_epi128(x, k, 0x00);
+  const __m512i hi = _mm512_clmulepi64_epi128(x, k, 0x11);
+  return _mm512_ternarylogic_epi64(lo, hi, next, 0x96);  // lo ^ hi ^ next
+}
+
+QUARB_WIDE_FOLDING_TARGET uint32_t WideFoldCrc(uint32_t crc, const uint8_t*& p, size_t& length) {
+  const __m512i k256 = _mm512_set_epi64(0x01322d1430, 0x011542778a, 0x01322d1430, 0x011542778a,
+                                        0x01322d1430, 0x011542778a, 0x01322d1430, 0x011542778a);
+  const __m512i k64 = _mm512_set_epi64(0x01c6e41596, 0x0154442bd4, 0x01c6e41596, 0x0154442bd4,
+                                       0x01c6e41596, 0x0154442bd4, 0x01c6e41596, 0x0154442bd4);
+  const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
+  __m512i x0 = _mm512_xor_si512(Load512(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(crc))));
+  __m512i x1 = Load512(p + 64);
+  __m512i x2 = Load512(p + 128);
+  __m512i x3 = Load512(p + 192);
+  p += 256;
+  length -= 256;
+  while (length >= 256) {
+    x0 = Fold512(x0, k256, Load512(p));
+    x1 = Fold512(x1, k256, Load512(p + 64));
+    x2 = Fold512(x2, k256, Load512(p + 128));
+    x3 = Fold512(x3, k256, Load512(p + 192));
+    p += 256;
+    length -= 256;
+  }
+  x0 = Fold512(x0, k64, x1);
+  x0 = Fold512(x0, k64, x2);
+  x0 = Fold512(x0, k64, x3);
+  while (length >= 64) {
+    x0 = Fold512(x0, k64, Load512(p));
+    p += 64;
+    length -= 64;
+  }
+  // The lanes taken with zero masking: GCC's unmasked extraction (and the
+  // cast to the low lane, made of it) warns of an uninitialised operand of
+  // its own.
+  __m128i y = Fold(_mm512_maskz_extracti32x4_epi32(0xF, x0, 0), k3k4, _mm512_maskz_extracti32x4_epi32(0xF, x0, 1));
+  y = Fold(y, k3k4, _mm512_maskz_extracti32x4_epi32(0xF, x0, 2));
+  y = Fold(y, k3k4, _mm512_maskz_extracti32x4_epi32(0xF, x0, 3));
+  return ReduceFolded(y, p, length);
 }
 #endif
 
@@ -104,16 +166,36 @@ void BuildCrcTable() {
       crc_tables[t][i] = crc_tables[0][prev & 0xFF] ^ (prev >> 8);
     }
   }
-#ifdef QUARB_CRC_FOLDING
-  use_folding = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
-#endif
+  for (CrcPath path : {CrcPath::kFolding, CrcPath::kWideFolding}) {
+    if (CrcPathAvailable(path)) best_path = path;
+  }
   crc_tables_built = true;
 }
 
-uint32_t Crc32(uint32_t crc, const void* bytes, size_t length) {
+bool CrcPathAvailable(CrcPath path) {
+  switch (path) {
+    case CrcPath::kTables:
+      return true;
+#ifdef QUARB_CRC_FOLDING
+    case CrcPath::kFolding:
+      return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse4.1");
+    case CrcPath::kWideFolding:
+      return CrcPathAvailable(CrcPath::kFolding) && __builtin_cpu_supports("avx512f") &&
+             __builtin_cpu_supports("vpclmulqdq");
+#endif
+    default:
+      return false;
+  }
+}
+
+uint32_t Crc32By(CrcPath path, uint32_t crc, const void* bytes, size_t length) {
   const uint8_t* p = static_cast<const uint8_t*>(bytes);
 #ifdef QUARB_CRC_FOLDING
-  if (use_folding && length >= 64) crc = FoldCrc(crc, p, length);
+  if (path == CrcPath::kWideFolding && length >= 256) {
+    crc = WideFoldCrc(crc, p, length);
+  } else if (path != CrcPath::kTables && length >= 64) {
+    crc = FoldCrc(crc, p, length);
+  }
 #endif
   // Align nothing: memcpy loads are as fast as aligned ones on the machines
   // we target and keep the code free of alignment assumptions.
@@ -132,6 +214,8 @@ uint32_t Crc32(uint32_t crc, const void* bytes, size_t length) {
   while (length-- > 0) crc = crc_tables[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
   return crc;
 }
+
+uint32_t Crc32(uint32_t crc, const void* bytes, size_t length) { return Crc32By(best_path, crc, bytes, length); }
 
 uint32_t Crc32Of(const void* bytes, size_t length) {
   BuildCrcTable();

@@ -1,7 +1,9 @@
-// The CRC-32 on every path (block folding where the processor has it, eight
-// bytes at a time, byte by byte) against the bit-at-a-time definition.
+// The CRC-32 on every path (block folding, wide or not, where the processor
+// has it; eight bytes at a time; byte by byte) against the bit-at-a-time
+// definition.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
 #include <vector>
 
@@ -17,17 +19,29 @@ uint32_t BitwiseCrc(uint32_t crc, const uint8_t* p, size_t n) {
   return crc;
 }
 
-TEST(Crc32, EveryLengthAndAlignmentMatchesTheDefinition) {
+std::vector<CrcPath> AvailablePaths() {
+  std::vector<CrcPath> paths;
+  for (CrcPath path : {CrcPath::kTables, CrcPath::kFolding, CrcPath::kWideFolding}) {
+    if (CrcPathAvailable(path)) paths.push_back(path);
+  }
+  return paths;
+}
+
+// Lengths past 512 take the wide fold's 256-byte loop, its 64-byte one and
+// the 16-byte blocks and bytes after it.
+TEST(Crc32, EveryLengthAndAlignmentMatchesTheDefinitionOnEachPath) {
   BuildCrcTable();
   std::mt19937 rng(99);
   std::vector<uint8_t> data(1200);
   for (uint8_t& b : data) b = static_cast<uint8_t>(rng());
-  for (size_t offset = 0; offset < 16; ++offset) {
-    for (size_t length = 0; length + offset <= data.size(); length += (length < 300 ? 1 : 37)) {
-      uint32_t start = static_cast<uint32_t>(rng());
-      ASSERT_EQ(Crc32(start, data.data() + offset, length),
-                BitwiseCrc(start, data.data() + offset, length))
-          << "offset " << offset << " length " << length;
+  for (CrcPath path : AvailablePaths()) {
+    for (size_t offset = 0; offset < 16; ++offset) {
+      for (size_t length = 0; length + offset <= data.size(); length += (length < 600 ? 1 : 37)) {
+        uint32_t start = static_cast<uint32_t>(rng());
+        ASSERT_EQ(Crc32By(path, start, data.data() + offset, length),
+                  BitwiseCrc(start, data.data() + offset, length))
+            << "path " << static_cast<int>(path) << " offset " << offset << " length " << length;
+      }
     }
   }
 }
@@ -45,6 +59,9 @@ TEST(Crc32, LargeBuffersInPiecesOrWhole) {
     at += n;
   }
   EXPECT_EQ(~crc, expected);
+  for (CrcPath path : AvailablePaths()) {
+    EXPECT_EQ(~Crc32By(path, 0xFFFFFFFFu, data.data(), data.size()), expected) << static_cast<int>(path);
+  }
 }
 
 }  // namespace
