@@ -160,6 +160,7 @@ template <uint32_t kChannels>
     if constexpr (kTopUp) top_up();
     if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
+      QUARB_COUNT(pair_misses_by_channels[kChannels - 1]);
       if constexpr (!kTopUp) top_up();
       if (entry == 0) {
         if (!single(kFirst)) return false;
@@ -178,6 +179,7 @@ template <uint32_t kChannels>
       return true;
     }
     QUARB_COUNT(pair_hits);
+    QUARB_COUNT(pair_hits_by_channels[kChannels - 1]);
     bits <<= entry & 63;
     available -= entry;
     if constexpr (kFused) {
@@ -326,6 +328,7 @@ template <uint32_t kChannels, bool kV3>
     top_up();
     if (!PairFound(entry)) [[unlikely]] {
       QUARB_COUNT(pair_misses);
+      QUARB_COUNT(pair_misses_by_channels[kChannels - 1]);
       constexpr std::integral_constant<uint32_t, s + 1> second;
       if (entry == 0) {
         return single(step, fast_entry(s % kChannels)) && single(second, fast_entry((s + 1) % kChannels));
@@ -336,6 +339,7 @@ template <uint32_t kChannels, bool kV3>
       return single(second, fast_entry((s + 1) % kChannels));
     }
     QUARB_COUNT(pair_hits);
+    QUARB_COUNT(pair_hits_by_channels[kChannels - 1]);
     bits <<= entry & 63;
     available -= entry;
     byte(step, PairFirstSymbol(entry), entry);

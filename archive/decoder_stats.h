@@ -28,6 +28,8 @@ struct DecoderStats {
   uint64_t audio_round_runs;
   uint64_t pair_hits;
   uint64_t pair_misses;
+  uint64_t pair_misses_by_channels[4];  // index: channel count - 1
+  uint64_t pair_hits_by_channels[4];
   // Table blocks read, wherever they come from (the start of a file, a
   // symbol 269 or 256, or the look past the end of a file's data).
   uint64_t lz_table_blocks;

@@ -54,6 +54,14 @@ int main(int argc, char** argv) {
   std::snprintf(note, sizeof note, "%.1f%% of pair look-ups", share(d.pair_misses, d.pair_hits + d.pair_misses));
   row("  pair look-ups without a pair", d.pair_misses, note);
   row("  pair look-ups with a pair", d.pair_hits);
+  for (int c = 0; c < 4; ++c) {
+    const uint64_t lookups = d.pair_hits_by_channels[c] + d.pair_misses_by_channels[c];
+    if (lookups == 0) continue;
+    char what[64];
+    std::snprintf(what, sizeof what, "    without, with %d channel%s", c + 1, c ? "s" : "");
+    std::snprintf(note, sizeof note, "%.1f%% of its look-ups", share(d.pair_misses_by_channels[c], lookups));
+    row(what, d.pair_misses_by_channels[c], note);
+  }
   row("literals", d.literals);
   std::snprintf(note, sizeof note, "%.1f bytes each", (d.long_match + d.short_match + d.recent_distance + d.repeat_last) ? double(d.match_bytes) / (d.long_match + d.short_match + d.recent_distance + d.repeat_last) : 0.0);
   row("matches", d.long_match + d.short_match + d.recent_distance + d.repeat_last, note);
