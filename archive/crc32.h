@@ -12,8 +12,8 @@ void BuildCrcTable();
 uint32_t Crc32(uint32_t crc, const void* bytes, size_t length);
 
 // The ways Crc32 can take: 16-byte blocks folded by carry-less
-// multiplication four 128-bit lanes to an instruction (AVX-512 with
-// VPCLMULQDQ) or one (PCLMULQDQ), or eight bytes at a time through tables.
+// multiplication two 128-bit lanes to an instruction (VPCLMULQDQ with AVX2)
+// or one (PCLMULQDQ), or eight bytes at a time through tables.
 // Crc32 takes the fastest the processor has; tests check each.
 enum class CrcPath { kTables, kFolding, kWideFolding };
 bool CrcPathAvailable(CrcPath path);

@@ -27,7 +27,7 @@ std::vector<CrcPath> AvailablePaths() {
   return paths;
 }
 
-// Lengths past 512 take the wide fold's 256-byte loop, its 64-byte one and
+// Lengths past 256 take the wide fold's 128-byte loop, its 32-byte one and
 // the 16-byte blocks and bytes after it.
 TEST(Crc32, EveryLengthAndAlignmentMatchesTheDefinitionOnEachPath) {
   BuildCrcTable();
