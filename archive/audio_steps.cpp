@@ -159,7 +159,6 @@ template <uint32_t kChannels>
   auto round = [&]<bool kTopUp>(uint64_t entry, std::bool_constant<kTopUp>) QUARB_INLINE {
     if constexpr (kTopUp) top_up();
     if (!PairFound(entry)) [[unlikely]] {
-      QUARB_COUNT(pair_misses);
       QUARB_COUNT(pair_misses_by_channels[kChannels - 1]);
       if constexpr (!kTopUp) top_up();
       if (entry == 0) {
@@ -178,7 +177,6 @@ template <uint32_t kChannels>
       ++j;
       return true;
     }
-    QUARB_COUNT(pair_hits);
     QUARB_COUNT(pair_hits_by_channels[kChannels - 1]);
     bits <<= entry & 63;
     available -= entry;
@@ -327,7 +325,6 @@ template <uint32_t kChannels, bool kV3>
     const uint64_t entry = engine::audio_pairs.table[s / 2][bits >> (64 - kPairBits)];
     top_up();
     if (!PairFound(entry)) [[unlikely]] {
-      QUARB_COUNT(pair_misses);
       QUARB_COUNT(pair_misses_by_channels[kChannels - 1]);
       constexpr std::integral_constant<uint32_t, s + 1> second;
       if (entry == 0) {
@@ -338,7 +335,6 @@ template <uint32_t kChannels, bool kV3>
       byte(step, PairFirstSymbol(entry), entry);
       return single(second, fast_entry((s + 1) % kChannels));
     }
-    QUARB_COUNT(pair_hits);
     QUARB_COUNT(pair_hits_by_channels[kChannels - 1]);
     bits <<= entry & 63;
     available -= entry;

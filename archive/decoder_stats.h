@@ -26,10 +26,8 @@ struct DecoderStats {
   // a pair or fell back to one code at a time.
   uint64_t audio_round_bytes;
   uint64_t audio_round_runs;
-  uint64_t pair_hits;
-  uint64_t pair_misses;
-  uint64_t pair_misses_by_channels[4];  // index: channel count - 1
-  uint64_t pair_hits_by_channels[4];
+  uint64_t pair_hits_by_channels[4];    // index: channel count - 1
+  uint64_t pair_misses_by_channels[4];
   // Table blocks read, wherever they come from (the start of a file, a
   // symbol 269 or 256, or the look past the end of a file's data).
   uint64_t lz_table_blocks;
@@ -48,6 +46,16 @@ struct DecoderStats {
 };
 
 extern DecoderStats decoder_stats;
+
+// The pair look-ups of every channel count.
+inline uint64_t PairHits(const DecoderStats& d) {
+  return d.pair_hits_by_channels[0] + d.pair_hits_by_channels[1] + d.pair_hits_by_channels[2] +
+         d.pair_hits_by_channels[3];
+}
+inline uint64_t PairMisses(const DecoderStats& d) {
+  return d.pair_misses_by_channels[0] + d.pair_misses_by_channels[1] + d.pair_misses_by_channels[2] +
+         d.pair_misses_by_channels[3];
+}
 
 void ResetDecoderStats();
 

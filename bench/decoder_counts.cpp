@@ -51,9 +51,9 @@ int main(int argc, char** argv) {
   row("  in rounds", d.audio_round_bytes, note);
   std::snprintf(note, sizeof note, "%.0f bytes each", d.audio_round_runs ? double(d.audio_round_bytes) / d.audio_round_runs : 0.0);
   row("  runs of rounds", d.audio_round_runs, note);
-  std::snprintf(note, sizeof note, "%.1f%% of pair look-ups", share(d.pair_misses, d.pair_hits + d.pair_misses));
-  row("  pair look-ups without a pair", d.pair_misses, note);
-  row("  pair look-ups with a pair", d.pair_hits);
+  std::snprintf(note, sizeof note, "%.1f%% of pair look-ups", share(PairMisses(d), PairHits(d) + PairMisses(d)));
+  row("  pair look-ups without a pair", PairMisses(d), note);
+  row("  pair look-ups with a pair", PairHits(d));
   for (int c = 0; c < 4; ++c) {
     const uint64_t lookups = d.pair_hits_by_channels[c] + d.pair_misses_by_channels[c];
     if (lookups == 0) continue;
