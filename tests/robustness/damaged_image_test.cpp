@@ -26,10 +26,9 @@ std::string Player(const char* variable, const char* built) {
 }
 
 // Runs `program` with no display and no window manager to reach, collecting
-// both outputs. A player that never ends is killed after a minute. Under
-// Wine, a run that Wine itself failed before the player could start (its
-// client lost the prefix's wineserver: "wine client error") is made again,
-// at most twice; the player's own failures stand.
+// both outputs. A player that never ends is killed after a minute. A run
+// that Wine itself failed before the player could start is made again, at
+// most twice; the player's own failures stand.
 test_process::Result RunWithoutDisplay(const std::string& program) {
   const char* runner = std::getenv("QUARB_PLAYER_RUNNER");
   std::vector<std::string> argv{program};
@@ -39,11 +38,7 @@ test_process::Result RunWithoutDisplay(const std::string& program) {
                              std::chrono::minutes(1));
   };
   test_process::Result run = run_once();
-  for (int again = 0; again < 2 && runner != nullptr && run.status != 0 &&
-                      run.err.find("wine client error") != std::string::npos;
-       ++again) {
-    run = run_once();
-  }
+  for (int again = 0; again < 2 && test_process::WineClientFailed(run); ++again) run = run_once();
   if (run.status == test_process::kStillRunning) ADD_FAILURE() << program << " did not stop within a minute";
   return run;
 }

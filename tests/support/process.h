@@ -60,6 +60,15 @@ struct Result {
 // started has status 127 and the reason in `err`.
 Result Run(const std::vector<std::string>& argv, const std::vector<std::string>& env, Millis limit);
 
+// True when Wine itself failed a run: its client lost the connection to the
+// prefix's wineserver ("wine client error:0: recvmsg: Connection reset by
+// peer"), which happens now and then when the server of an idle prefix
+// exits just as a program starts, with tests running side by side. Such a
+// run is worth making again; the program never started.
+inline bool WineClientFailed(const Result& r) {
+  return r.status != 0 && r.err.find("wine client error") != std::string::npos;
+}
+
 // A virtual X server: its process, and its display as ":N".
 struct XServer {
   pid_t pid = -1;

@@ -28,14 +28,6 @@ inline std::string ToolCommand(const std::string& tool) {
   return command;
 }
 
-// True when Wine itself failed the run: its client lost the connection to
-// the prefix's wineserver ("wine client error:0: recvmsg: Connection reset
-// by peer"), which happens now and then when the server of an idle prefix
-// exits just as a program starts, with tests running side by side.
-inline bool WineClientFailed(const ToolResult& r) {
-  return r.status != 0 && r.err.find("wine client error") != std::string::npos;
-}
-
 // `args` are given to the shell as they stand (quote what needs it). A tool
 // that runs on for five minutes is killed. A run that Wine failed before the
 // tool could answer is made again, at most twice: the tools write their
@@ -43,7 +35,7 @@ inline bool WineClientFailed(const ToolResult& r) {
 inline ToolResult RunTool(const std::filesystem::path& dir, const std::string& tool, const std::string& args) {
   const std::string command = "cd " + test_process::Quoted(dir.string()) + " && exec " + ToolCommand(tool) + " " + args;
   ToolResult r = test_process::Run({"/bin/sh", "-c", command}, {}, std::chrono::minutes(5));
-  for (int again = 0; again < 2 && WineClientFailed(r); ++again) {
+  for (int again = 0; again < 2 && test_process::WineClientFailed(r); ++again) {
     r = test_process::Run({"/bin/sh", "-c", command}, {}, std::chrono::minutes(5));
   }
   return r;
