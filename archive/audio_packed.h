@@ -180,20 +180,29 @@ struct AudioPairTables {
   bool built;
 };
 
-// The byte for the symbol whose term is `term` (kSymbolTerms, or one of a
-// pair entry's) on this channel, its delta logged as byte `j` of the
-// stretch; `cross` is the stream's last delta and becomes this byte's. The
-// caller logs the symbol.
+// The delta for the symbol whose term is `term` (kSymbolTerms, or one of a
+// pair entry's) on this channel, logged as byte `j` of the stretch; `cross`
+// is the stream's last delta and becomes this byte's. The channel's last
+// byte is left as it was: the caller that keeps it adds the delta
+// (PredictPacked) or takes the bytes from the log (audio_stretch_bytes.h).
+// The caller logs the symbol.
 template <bool kFused>
-inline uint8_t PredictPacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint64_t term,
-                             int64_t& cross) {
+inline void PredictPackedDelta(PackedChannel& ch, AudioChannelLog& log, size_t j, uint64_t term,
+                               int64_t& cross) {
   uint64_t own = ch.deltas * ch.coefficients - term;
   audio_packed_detail::KeepApart(own);
   const int64_t delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
   log.deltas[kLogLead + j] = static_cast<int16_t>(delta);
   ch.deltas = (ch.deltas << 16) + static_cast<uint64_t>(kFused ? cross : delta);
-  ch.prev += static_cast<uint32_t>(delta);
   cross = delta;
+}
+
+// The same, and the byte, kept as the channel's last.
+template <bool kFused>
+inline uint8_t PredictPacked(PackedChannel& ch, AudioChannelLog& log, size_t j, uint64_t term,
+                             int64_t& cross) {
+  PredictPackedDelta<kFused>(ch, log, j, term, cross);
+  ch.prev += static_cast<uint32_t>(cross);
   return static_cast<uint8_t>(ch.prev);
 }
 

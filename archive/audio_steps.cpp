@@ -16,6 +16,7 @@
 #include "archive/audio_error_sums_x86.h"
 #include "archive/audio_packed.h"
 #include "archive/audio_predictor.h"
+#include "archive/audio_stretch_bytes.h"
 #include "archive/bit_input.h"
 #include "archive/code_tables.h"
 #include "archive/decoder_stats.h"
@@ -76,6 +77,20 @@ template <bool kV3>
   return SmallestSum(sums);
 }
 
+// The output bytes of a stretch of rounds of one or two channels
+// (audio_stretch_bytes.h), as StretchSums chooses its kernels.
+template <bool kV3>
+[[gnu::always_inline]] inline void StretchBytes(const AudioChannelLog* logs, uint32_t channels,
+                                                const uint32_t* counts, uint32_t* prev, uint8_t* out) {
+#ifdef QUARB_STEPS_X86_V3
+  if constexpr (kV3) {
+    error_sums_x86::Avx2WriteStretchBytes(logs, channels, counts, prev, out);
+    return;
+  }
+#endif
+  WriteStretchBytes(logs, channels, counts, prev, out);
+}
+
 // BitRegister::TopUp on the register's fields in the rounds' locals, where
 // only the low six bits of `available` count (a pair's whole entry is taken
 // off it).
@@ -95,18 +110,20 @@ template <bool kV3>
 
 // A stretch of rounds of two bytes, two steps of one look-up wherever both
 // codes fit: a single channel's bytes two at a time (kChannels 1), or a
-// byte of each of two channels (kChannels 2). Up to `max_rounds` rounds at
-// `out`, under the same limits and with the same look-ahead as the rounds
-// of AudioRoundsOf. Returns the bytes produced and sets `stop` when a
-// symbol 256 ended the stretch (its code consumed). A loop of its own with
-// one index for the output and the logs: the bit register, the predictors
-// and the index then all stay in registers, where the rounds' general form
-// spilled some of them to the stack on every pair.
+// byte of each of two channels (kChannels 2). Up to `max_rounds` rounds,
+// under the same limits and with the same look-ahead as the rounds of
+// AudioRoundsOf. Returns the bytes decoded and sets `stop` when a symbol 256
+// ended the stretch (its code consumed). The bytes are only logged, as
+// deltas; the caller writes them out when the stretch ends
+// (audio_stretch_bytes.h). A loop of its own with one index for the logs:
+// the bit register, the predictors and the index then all stay in
+// registers, where the rounds' general form spilled some of them to the
+// stack on every pair.
 template <uint32_t kChannels>
 [[gnu::always_inline]] inline uint32_t PairStretch(uint64_t& bits_io, const uint8_t*& next_io,
                                                    uint64_t& available_io, PackedChannel& ch0, PackedChannel& ch1,
-                                                   int64_t& cross, AudioChannelLog* logs, uint8_t* out,
-                                                   uint32_t max_rounds, const RoundLimits& limits, bool& stop) {
+                                                   int64_t& cross, AudioChannelLog* logs, uint32_t max_rounds,
+                                                   const RoundLimits& limits, bool& stop) {
   static_assert(kChannels == 1 || kChannels == 2);
   constexpr bool kFused = kChannels == 1;
   uint64_t bits = bits_io;
@@ -133,9 +150,9 @@ template <uint32_t kChannels>
     QUARB_COUNT(audio_round_bytes);
     QUARB_COUNT(audio_bytes_by_channels[kChannels - 1]);
     if constexpr (kFused) {
-      out[2 * j + k] = PredictPacked<true>(c0, logs[0], 2 * j + k, term, x);
+      PredictPackedDelta<true>(c0, logs[0], 2 * j + k, term, x);
     } else {
-      out[2 * j + k] = PredictPacked<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
+      PredictPackedDelta<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
     }
   };
   constexpr std::integral_constant<uint32_t, 0> kFirst;
@@ -355,7 +372,7 @@ template <uint32_t kChannels, bool kV3>
     if constexpr (kChannels <= 2) {
       bool stop;
       const uint32_t bytes =
-          PairStretch<kChannels>(bits, next, available, c0, c1, cross, logs, o, last_round, limits, stop);
+          PairStretch<kChannels>(bits, next, available, c0, c1, cross, logs, last_round, limits, stop);
       j = bytes / 2;
       cut = bytes % 2;
       if (stop) stopped = kFused ? 0 : cut;
@@ -379,9 +396,17 @@ template <uint32_t kChannels, bool kV3>
     // Each channel's bytes in the stretch: one a round (two with a single
     // channel), and one more below a channel that stopped a round.
     uint32_t count[kChannels];
-    uint32_t smallest[kChannels] = {};  // for the periods that end here
     for (uint32_t c = 0; c < kChannels; ++c) {
       count[c] = kFused ? 2 * j + cut : j + (stopped < kChannels && c < stopped ? 1 : 0);
+    }
+    if constexpr (kChannels <= 2) {
+      uint32_t prev[2] = {c0.prev, c1.prev};
+      StretchBytes<kV3>(logs, kChannels, count, prev, o);
+      c0.prev = prev[0];
+      c1.prev = prev[1];
+    }
+    uint32_t smallest[kChannels] = {};  // for the periods that end here
+    for (uint32_t c = 0; c < kChannels; ++c) {
       StretchSums<kV3>(logs[c], StreamDeltas(logs, kChannels, c), count[c], sums[c]);
       if (phase[c] + count[c] == 32) smallest[c] = PeriodSmallest<kV3>(sums[c]);
     }
