@@ -1,7 +1,7 @@
 // Packed input of the compressed file being decoded, read as a bit stream,
 // most significant bit of each byte first.
 //
-// The bytes pass through one 8 KiB buffer. A continuing refill keeps the last
+// The bytes pass through one 64 KiB buffer. A continuing refill keeps the last
 // 32 bytes (the read position is always inside them by then) and appends the
 // next packed bytes after them, so a peek never straddles a refill. Reads are
 // not checked against the end of the data: bytes past it are whatever earlier
@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <cstring>
 
-inline constexpr uint32_t kInputBufferSize = 8192;
+// 64 KiB rather than 8: the step loops end and start again at each refill,
+// and the multimedia rounds leave the last bytes before it to single steps.
+inline constexpr uint32_t kInputBufferSize = 65536;
 inline constexpr uint32_t kInputCarry = 32;  // bytes kept by a continuing refill
 // Slack after the buffer so that InputBits may load eight bytes from up to
 // eight bytes past any position where a three-byte peek is allowed. Always
@@ -39,7 +41,7 @@ uint32_t ReadPackedData(uint8_t* dest, uint32_t length);
 // Fills the engine's input buffer from the current file's packed data.
 // `initial`: the first fill of a file (the read position goes to its start).
 // Otherwise the last 32 bytes move to the front and byte_pos moves with them;
-// call it only with byte_pos >= 8160. data_end becomes the bytes read (+32
+// call it only with byte_pos >= kInputBufferSize - kInputCarry. data_end becomes the bytes read (+32
 // when continuing), or byte_pos when a continuing refill reads nothing.
 void RefillInput(bool initial);
 

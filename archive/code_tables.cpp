@@ -11,8 +11,8 @@ namespace {
 // The refill thresholds leave room for the longest read that follows them:
 // a block header with the pre-code lengths (80 bits), or one length symbol
 // with its run field (22 bits), each peeked three bytes at a time.
-constexpr uint32_t kHeaderRefillAbove = 8167;
-constexpr uint32_t kSymbolRefillAbove = 8187;
+constexpr uint32_t kHeaderRefillAbove = kInputBufferSize - 25;
+constexpr uint32_t kSymbolRefillAbove = kInputBufferSize - 5;
 
 uint32_t ReadBits(PackedBitReader& in, uint32_t n) {
   uint32_t value = PeekBits16(in) >> (16 - n);

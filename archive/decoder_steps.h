@@ -12,10 +12,12 @@
 #include <cstdint>
 
 #include "archive/archive_format.h"
+#include "archive/bit_input.h"
 
 // Refill before a step once the read position passes this: a step reads at
 // most 51 bits, a peek three bytes, so the step stays inside the buffer.
-inline constexpr uint32_t kMainRefillAbove = 8162;
+inline constexpr uint32_t kMainRefillAbove = kInputBufferSize - 30;
+static_assert(kMainRefillAbove >= kInputBufferSize - kInputCarry);
 // A step produces at most one match; flush before one that starts with less
 // free room than this.
 inline constexpr uint32_t kFlushRoom = 270;

@@ -16,8 +16,8 @@ namespace {
 
 // A step tops up its bit register before the main symbol and again before
 // the rest of a match, which reads at most 36 bits (length 5, distance 15,
-// distance extra 16). Steps start at byte 8162 at the latest, well inside the
-// reach of the register's loads.
+// distance extra 16). Steps start at byte kMainRefillAbove at the latest, well
+// inside the reach of the register's loads.
 void LzSteps() {
   const DecoderTables& t = engine::tables;
   // A copy in registers for the run; written back whenever the run ends.

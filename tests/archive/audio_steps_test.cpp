@@ -11,6 +11,7 @@
 
 #include "archive/archive_format.h"
 #include "archive/audio_predictor.h"
+#include "archive/bit_input.h"
 #include "tests/archive/extract_helpers.h"
 #include "tests/archive/step_paths.h"
 #include "tests/archive/stream_writer.h"
@@ -103,7 +104,7 @@ TEST_P(AudioSteps, ManyBytesOnOneToFourChannels) {
     a.s.LzTables();
     a.s.Main(269);
     a.Tables(channels, channels);
-    a.Bytes(40000, rng);  // several refills of the input
+    a.Bytes(5 * kInputBufferSize, rng);  // several refills of the input
     ASSERT_EQ(ExtractOnly(a), a.e.bytes);
   }
 }

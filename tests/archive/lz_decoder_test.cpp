@@ -5,6 +5,7 @@
 #include <random>
 
 #include "archive/archive_format.h"
+#include "archive/bit_input.h"
 #include "tests/archive/extract_helpers.h"
 #include "tests/archive/stream_writer.h"
 
@@ -191,10 +192,12 @@ TEST(LzDecoder, ADistanceOfZeroRepeatsTheBytesAWindowBack) {
 }
 
 TEST(LzDecoder, TableBlocksAcrossTheInputRefill) {
-  // A new table block starting anywhere from byte 7990 to past byte 8190 of
-  // the input, so that the reader refills (carrying its last 32 bytes over)
-  // before the block's header or in the middle of its lengths; 9-bit
-  // literals move it by a bit modulo 8 at a time.
+  // A new table block starting anywhere from 200 bytes before the end of
+  // the input buffer to past its end, so that the reader refills (carrying
+  // its last 32 bytes over) before the block's header or in the middle of
+  // its lengths; 9-bit literals move it by a bit modulo 8 at a time. With
+  // a buffer of 8 KiB, 7,100 literals took it to byte 7,990.
+  const size_t lead = 7100 + size_t{kInputBufferSize - 8192} * 8 / 9;
   Lengths other = FlatLzLengths();
   other['q'] = 2;
   other[270] = 13;
@@ -203,7 +206,7 @@ TEST(LzDecoder, TableBlocksAcrossTheInputRefill) {
     StreamWriter s;
     Expected e;
     s.LzTables();
-    RandomText(s, e, 7100 + extra, extra);
+    RandomText(s, e, lead + extra, extra);
     s.Main(269);
     s.LzTables(other, extra % 2 == 0);
     s.Literals("qq");
