@@ -77,20 +77,6 @@ template <bool kV3>
   return SmallestSum(sums);
 }
 
-// The output bytes of a stretch of rounds of one or two channels
-// (audio_stretch_bytes.h), as StretchSums chooses its kernels.
-template <bool kV3>
-[[gnu::always_inline]] inline void StretchBytes(const AudioChannelLog* logs, uint32_t channels,
-                                                const uint32_t* counts, uint32_t* prev, uint8_t* out) {
-#ifdef QUARB_STEPS_X86_V3
-  if constexpr (kV3) {
-    error_sums_x86::Avx2WriteStretchBytes(logs, channels, counts, prev, out);
-    return;
-  }
-#endif
-  WriteStretchBytes(logs, channels, counts, prev, out);
-}
-
 // BitRegister::TopUp on the register's fields in the rounds' locals, where
 // only the low six bits of `available` count (a pair's whole entry is taken
 // off it).
@@ -113,17 +99,19 @@ template <bool kV3>
 // byte of each of two channels (kChannels 2). Up to `max_rounds` rounds,
 // under the same limits and with the same look-ahead as the rounds of
 // AudioRoundsOf. Returns the bytes decoded and sets `stop` when a symbol 256
-// ended the stretch (its code consumed). The bytes are only logged, as
-// deltas; the caller writes them out when the stretch ends
-// (audio_stretch_bytes.h). A loop of its own with one index for the logs:
-// the bit register, the predictors and the index then all stay in
+// ended the stretch (its code consumed). Each byte goes to `out` as it is
+// decoded, or with kLogOnly (the loop built for AVX2) is only logged, as
+// its delta, and the caller writes the stretch's bytes when it ends
+// (audio_stretch_bytes.h): the last bytes and the output pointer then leave
+// the loop's registers. A loop of its own with one index for the output and
+// the logs: the bit register, the predictors and the index then all stay in
 // registers, where the rounds' general form spilled some of them to the
 // stack on every pair.
-template <uint32_t kChannels>
+template <uint32_t kChannels, bool kLogOnly>
 [[gnu::always_inline]] inline uint32_t PairStretch(uint64_t& bits_io, const uint8_t*& next_io,
                                                    uint64_t& available_io, PackedChannel& ch0, PackedChannel& ch1,
-                                                   int64_t& cross, AudioChannelLog* logs, uint32_t max_rounds,
-                                                   const RoundLimits& limits, bool& stop) {
+                                                   int64_t& cross, AudioChannelLog* logs, uint8_t* out,
+                                                   uint32_t max_rounds, const RoundLimits& limits, bool& stop) {
   static_assert(kChannels == 1 || kChannels == 2);
   constexpr bool kFused = kChannels == 1;
   uint64_t bits = bits_io;
@@ -149,10 +137,16 @@ template <uint32_t kChannels>
     QUARB_COUNT(audio_bytes);
     QUARB_COUNT(audio_round_bytes);
     QUARB_COUNT(audio_bytes_by_channels[kChannels - 1]);
-    if constexpr (kFused) {
-      PredictPackedDelta<true>(c0, logs[0], 2 * j + k, term, x);
+    if constexpr (kLogOnly) {
+      if constexpr (kFused) {
+        PredictPackedDelta<true>(c0, logs[0], 2 * j + k, term, x);
+      } else {
+        PredictPackedDelta<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
+      }
+    } else if constexpr (kFused) {
+      out[2 * j + k] = PredictPacked<true>(c0, logs[0], 2 * j + k, term, x);
     } else {
-      PredictPackedDelta<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
+      out[2 * j + k] = PredictPacked<false>(k == 0 ? c0 : c1, logs[k], j, term, x);
     }
   };
   constexpr std::integral_constant<uint32_t, 0> kFirst;
@@ -372,7 +366,7 @@ template <uint32_t kChannels, bool kV3>
     if constexpr (kChannels <= 2) {
       bool stop;
       const uint32_t bytes =
-          PairStretch<kChannels>(bits, next, available, c0, c1, cross, logs, last_round, limits, stop);
+          PairStretch<kChannels, kV3>(bits, next, available, c0, c1, cross, logs, o, last_round, limits, stop);
       j = bytes / 2;
       cut = bytes % 2;
       if (stop) stopped = kFused ? 0 : cut;
@@ -399,12 +393,14 @@ template <uint32_t kChannels, bool kV3>
     for (uint32_t c = 0; c < kChannels; ++c) {
       count[c] = kFused ? 2 * j + cut : j + (stopped < kChannels && c < stopped ? 1 : 0);
     }
-    if constexpr (kChannels <= 2) {
+#ifdef QUARB_STEPS_X86_V3
+    if constexpr (kChannels <= 2 && kV3) {
       uint32_t prev[2] = {c0.prev, c1.prev};
-      StretchBytes<kV3>(logs, kChannels, count, prev, o);
+      error_sums_x86::Avx2WriteStretchBytes(logs, kChannels, count, prev, o);
       c0.prev = prev[0];
       c1.prev = prev[1];
     }
+#endif
     uint32_t smallest[kChannels] = {};  // for the periods that end here
     for (uint32_t c = 0; c < kChannels; ++c) {
       StretchSums<kV3>(logs[c], StreamDeltas(logs, kChannels, c), count[c], sums[c]);

@@ -1,8 +1,11 @@
 // The output bytes of a stretch of audio rounds, written when the stretch
 // ends rather than byte by byte: a channel's bytes are its last byte plus
 // the running sum of its logged deltas (audio_error_sums.h), modulo 256.
-// Rounds of one or two channels leave them to these, which keeps the last
-// bytes and the output pointer out of the registers that the rounds need.
+// The rounds of one or two channels built for AVX2 leave their bytes to
+// these, which keeps the last bytes and the output pointer out of the
+// registers that the rounds need; elsewhere the rounds write each byte as
+// they go (without vector instructions, a pass over the log costs more
+// than it saves).
 //
 // With one channel the stretch's bytes are the channel's; with two they
 // alternate from channel 0, and a round that a symbol 256 cut short leaves
@@ -15,26 +18,6 @@
 
 #include "archive/audio_error_sums.h"
 #include "archive/audio_error_sums_x86.h"
-
-// Writes bytes 0 to n - 1 of a channel's stretch, from `prev` (its last
-// byte before the stretch), `stride` apart. Returns its last byte.
-inline uint32_t WriteChannelBytes(const AudioChannelLog& log, uint32_t n, uint32_t prev, uint8_t* out,
-                                  size_t stride) {
-  for (uint32_t i = 0; i < n; ++i) {
-    prev += static_cast<uint32_t>(log.deltas[kLogLead + i]);
-    out[i * stride] = static_cast<uint8_t>(prev);
-  }
-  return prev & 0xFF;
-}
-
-// The bytes of a stretch of `channels` (1 or 2) channels with `counts`
-// bytes each; `prev` holds each channel's last byte and is moved on.
-inline void WriteStretchBytes(const AudioChannelLog* logs, uint32_t channels, const uint32_t* counts,
-                              uint32_t* prev, uint8_t* out) {
-  for (uint32_t c = 0; c < channels; ++c) {
-    prev[c] = WriteChannelBytes(logs[c], counts[c], prev[c], out + c, channels);
-  }
-}
 
 #ifdef QUARB_ERROR_SUMS_X86
 namespace error_sums_x86 {
@@ -60,7 +43,9 @@ QUARB_AVX2_TARGET inline __m256i Avx2RunningBytes(const AudioChannelLog& log, ui
   return _mm256_add_epi8(x, _mm256_set1_epi8(static_cast<char>(prev)));
 }
 
-// WriteStretchBytes for one or two channels of at most 32 bytes each.
+// Writes the bytes of a stretch of `channels` (1 or 2) channels with
+// `counts` bytes each (at most 32), and nothing past them; `prev` holds
+// each channel's last byte and is moved on.
 QUARB_AVX2_TARGET inline void Avx2WriteStretchBytes(const AudioChannelLog* logs, uint32_t channels,
                                                     const uint32_t* counts, uint32_t* prev, uint8_t* out) {
   alignas(32) uint8_t staged[2 * kLogBytes];

@@ -1,7 +1,7 @@
 // The bytes of a stretch of audio rounds, written from the logged deltas
-// when the stretch ends, against the bytes as the predictor gives them one
-// by one: every length of stretch on one and two channels, the round cut
-// short after channel 0, every writer the processor can run, and nothing
+// when the stretch ends (with AVX2, where the processor has it), against
+// the running sums taken one byte at a time: every length of stretch on one
+// and two channels, the round cut short after channel 0, and nothing
 // written past the stretch.
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 
 namespace {
 
+#ifdef QUARB_ERROR_SUMS_X86
+
 using Writer = void (*)(const AudioChannelLog*, uint32_t, const uint32_t*, uint32_t*, uint8_t*);
 
 struct NamedWriter {
@@ -22,13 +24,13 @@ struct NamedWriter {
   Writer write;
 };
 
+// The writers this processor can run (the rounds that use them run only
+// where it has AVX2).
 std::vector<NamedWriter> Writers() {
-  std::vector<NamedWriter> writers = {{"scalar", WriteStretchBytes}};
-#ifdef QUARB_ERROR_SUMS_X86
+  std::vector<NamedWriter> writers;
   if (ErrorSumsPathAvailable(ErrorSumsPath::kAvx2)) {
     writers.push_back({"avx2", error_sums_x86::Avx2WriteStretchBytes});
   }
-#endif
   return writers;
 }
 
@@ -63,6 +65,7 @@ void ExpectStretch(const NamedWriter& writer, uint32_t channels, const uint32_t*
 }
 
 TEST(AudioStretchBytes, EveryLengthOnOneAndTwoChannelsAndACutRound) {
+  if (Writers().empty()) GTEST_SKIP() << "the processor lacks AVX2";
   std::mt19937 rng(20261208);
   for (const NamedWriter& writer : Writers()) {
     for (int repeat = 0; repeat < 8; ++repeat) {
@@ -82,6 +85,7 @@ TEST(AudioStretchBytes, EveryLengthOnOneAndTwoChannelsAndACutRound) {
 }
 
 TEST(AudioStretchBytes, RunningSumsWrapAroundAtEveryByte) {
+  if (Writers().empty()) GTEST_SKIP() << "the processor lacks AVX2";
   // The largest steps each way, so that the sums wrap on every byte and a
   // carry between the halves of a vector would show.
   for (const NamedWriter& writer : Writers()) {
@@ -104,5 +108,7 @@ TEST(AudioStretchBytes, RunningSumsWrapAroundAtEveryByte) {
     }
   }
 }
+
+#endif  // QUARB_ERROR_SUMS_X86
 
 }  // namespace
