@@ -41,8 +41,9 @@ uint32_t ReadPackedData(uint8_t* dest, uint32_t length);
 // Fills the engine's input buffer from the current file's packed data.
 // `initial`: the first fill of a file (the read position goes to its start).
 // Otherwise the last 32 bytes move to the front and byte_pos moves with them;
-// call it only with byte_pos >= kInputBufferSize - kInputCarry. data_end becomes the bytes read (+32
-// when continuing), or byte_pos when a continuing refill reads nothing.
+// call it only with byte_pos >= kInputBufferSize - kInputCarry. data_end
+// becomes the bytes read (+32 when continuing), or byte_pos when a
+// continuing refill reads nothing.
 void RefillInput(bool initial);
 
 // True when the packed data is used up: no refill can bring more and every
