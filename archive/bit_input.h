@@ -14,7 +14,13 @@
 
 // 64 KiB rather than 8: the step loops end and start again at each refill,
 // and the multimedia rounds leave the last bytes before it to single steps.
-inline constexpr uint32_t kInputBufferSize = 65536;
+// A build for tests may make it smaller (QUARB_INPUT_BUFFER_SIZE), so that
+// small damaged archives still reach the refills.
+#ifndef QUARB_INPUT_BUFFER_SIZE
+#define QUARB_INPUT_BUFFER_SIZE 65536
+#endif
+inline constexpr uint32_t kInputBufferSize = QUARB_INPUT_BUFFER_SIZE;
+static_assert(kInputBufferSize >= 1024, "the refill thresholds need room below the buffer's end");
 inline constexpr uint32_t kInputCarry = 32;  // bytes kept by a continuing refill
 // Slack after the buffer so that InputBits may load eight bytes from up to
 // eight bytes past any position where a three-byte peek is allowed. Always

@@ -376,9 +376,11 @@ TEST(LzDecoder, TruncatedOrOverlongStreamsFailCleanly) {
   StreamWriter s;
   Expected e;
   s.LzTables();
-  RandomText(s, e, 20000, 4);
+  // Long enough for two refills of the input; cut at its start, at the
+  // end of the first fill and just past it.
+  RandomText(s, e, 2 * kInputBufferSize, 4);
   const Bytes whole = s.Packed();
-  for (size_t keep : {size_t{0}, size_t{1}, size_t{100}, size_t{8192}, size_t{8200}}) {
+  for (size_t keep : {size_t{0}, size_t{1}, size_t{100}, size_t{kInputBufferSize}, size_t{kInputBufferSize} + 8}) {
     Bytes packed(whole.begin(), whole.begin() + keep);
     pack::FileBlock block = Compressed("f", packed, e.bytes);
     EXPECT_EQ(Extract(ArchiveOf({block}), "f"), std::nullopt) << keep;
