@@ -13,9 +13,10 @@
 //   product holds S x 32, floor(S / 8) landing in the top byte. The slots
 //   below it add at most 2^51 in magnitude, which a bias of 2^52 turns into
 //   a carry that never reaches bit 53. The symbol is taken off the top byte
-//   and the stream's delta, the one term on the path from byte to byte, is
-//   added last with a multiply of its own; an arithmetic shift by 56 gives
-//   the delta.
+//   and, with several channels, the stream's delta, the one term on the path
+//   from byte to byte, is added last with a multiply of its own; with a
+//   single channel it is the channel's newest delta, and its weight joins
+//   that delta's coefficient. An arithmetic shift by 56 gives the delta.
 // - The eleven error sums are not kept byte by byte. Each channel logs its
 //   bytes' symbols and deltas (the stream's delta before a byte is the
 //   neighbouring channel's, in its log), and the sums of a stretch of up
@@ -36,11 +37,12 @@
 
 struct PackedChannel {
   // The channel's last four deltas, newest in bits 0-15, as one integer
-  // (each delta added in at its slot with its sign). With a single channel
-  // the newest is the stream's delta and this holds the four before it.
+  // (each delta added in at its slot with its sign).
   uint64_t deltas;
   uint64_t coefficients;
-  uint64_t cross_weight;  // the stream delta's weight, at bit 53
+  // The stream delta's weight, at bit 53; 0 with a single channel, whose
+  // newest delta is the stream's and whose coefficients weigh it.
+  uint64_t cross_weight;
   uint32_t prev;          // last byte; only its low eight bits count
 };
 
@@ -85,9 +87,10 @@ inline void SetPackedWeights(PackedChannel& ch, const int32_t* w, bool fused) {
   const int64_t c3 = 32 * int64_t{w[3] - w[2]};
   const int64_t c4 = -32 * int64_t{w[3]};
   if (fused) {
-    // The deltas lag by one: the newest is the stream's.
-    ch.coefficients = Slot(c4, 16) + Slot(c3, 32) + Slot(c2, 48);
-    ch.cross_weight = Slot(int64_t{w[0]} + w[1] + w[4], 53);
+    // The newest delta is the stream's too: its weight takes w4 as well,
+    // and nothing is left for a term of its own.
+    ch.coefficients = Slot(c4, 0) + Slot(c3, 16) + Slot(c2, 32) + Slot(c1 + 32 * int64_t{w[4]}, 48);
+    ch.cross_weight = 0;
   } else {
     ch.coefficients = Slot(c4, 0) + Slot(c3, 16) + Slot(c2, 32) + Slot(c1, 48);
     ch.cross_weight = Slot(w[4], 53);
@@ -124,8 +127,7 @@ inline bool LoadPacked(PackedChannel& ch, AudioChannelLog& log, PeriodSums& sums
   for (uint32_t i = 0; i < kLogLead; ++i) log.deltas[kLogLead - 1 - i] = static_cast<int16_t>(d[i]);
   ClearPeriodSums(sums);
   for (uint32_t k = 0; k < 11; ++k) sums.lanes[k] = static_cast<uint16_t>(p.error_sums[k]);
-  const int32_t* own = fused ? d + 1 : d;
-  ch.deltas = Slot(own[0], 0) + Slot(own[1], 16) + Slot(own[2], 32) + Slot(own[3], 48);
+  ch.deltas = Slot(d[0], 0) + Slot(d[1], 16) + Slot(d[2], 32) + Slot(d[3], 48);
   SetPackedWeights(ch, p.weights, fused);
   ch.prev = static_cast<uint32_t>(p.prev_byte);
   return true;
@@ -189,11 +191,20 @@ struct AudioPairTables {
 template <bool kFused>
 inline void PredictPackedDelta(PackedChannel& ch, AudioChannelLog& log, size_t j, uint64_t term,
                                int64_t& cross) {
-  uint64_t own = ch.deltas * ch.coefficients - term;
-  audio_packed_detail::KeepApart(own);
-  const int64_t delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
+  int64_t delta;
+  if constexpr (kFused) {
+    // The stream's delta is the channel's newest: one multiply. The path
+    // from byte to byte is then the multiply and the adds around it, one
+    // cycle longer than the separate term's; that costs less than the
+    // multiply and the moves that the term takes.
+    delta = static_cast<int64_t>(ch.deltas * ch.coefficients - term) >> 56;
+  } else {
+    uint64_t own = ch.deltas * ch.coefficients - term;
+    audio_packed_detail::KeepApart(own);
+    delta = static_cast<int64_t>(own + static_cast<uint64_t>(cross) * ch.cross_weight) >> 56;
+  }
   log.deltas[kLogLead + j] = static_cast<int16_t>(delta);
-  ch.deltas = (ch.deltas << 16) + static_cast<uint64_t>(kFused ? cross : delta);
+  ch.deltas = (ch.deltas << 16) + static_cast<uint64_t>(delta);
   cross = delta;
 }
 

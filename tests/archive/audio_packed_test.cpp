@@ -21,11 +21,18 @@ namespace {
 // (DecodeAudioByte) and with PackedChannel on copies, the error sums taken
 // by `path` at each period's end, and the state stored back and loaded again
 // every `split` bytes; every byte and every stored record must agree.
+// Each channel starts from `weights` if given.
 void ExpectSameAsPlain(uint32_t channels, const std::vector<uint32_t>& symbols, size_t split,
-                       ErrorSumsPath path = ErrorSumsPath::kScalar) {
+                       ErrorSumsPath path = ErrorSumsPath::kScalar, const int32_t* weights = nullptr) {
   AudioState plain{};
   const bool fused = channels == 1;
   AudioPredictor records[4] = {};
+  if (weights != nullptr) {
+    for (uint32_t c = 0; c < channels; ++c) {
+      std::copy(weights, weights + 5, plain.channels[c].weights);
+      std::copy(weights, weights + 5, records[c].weights);
+    }
+  }
   PackedChannel packed[4];
   AudioChannelLog logs[4];
   PeriodSums sums[4];
@@ -136,6 +143,24 @@ TEST(AudioPacked, StoreAndLoadAnywhereInAPeriod) {
     for (size_t split : {1, 7, 31, 33, 64}) {
       SCOPED_TRACE("split " + std::to_string(split));
       ExpectSameAsPlain(channels, Random(700, 40 + static_cast<uint32_t>(split)), split);
+    }
+  }
+}
+
+// Weights that a block of other channel counts left behind. With a single
+// channel the stream's delta is the channel's own, so its weight never moves
+// there, but one that several channels moved still counts.
+TEST(AudioPacked, StartFromWeightsThatOtherChannelCountsLeft) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 8; ++round) {
+    int32_t weights[5];
+    for (int32_t& w : weights) w = static_cast<int32_t>(rng() % 34) - 17;
+    if (round == 0) std::fill(weights, weights + 5, 16);
+    if (round == 1) std::fill(weights, weights + 5, -17);
+    for (uint32_t channels = 1; channels <= 4; ++channels) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", channels " + std::to_string(channels));
+      ExpectSameAsPlain(channels, Random(1500, 200 + round), 1500, ErrorSumsPath::kScalar, weights);
+      ExpectSameAsPlain(channels, Small(1500, 300 + round), 97, ErrorSumsPath::kScalar, weights);
     }
   }
 }
