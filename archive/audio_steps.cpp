@@ -211,7 +211,22 @@ template <uint32_t kChannels, bool kLogOnly>
   // rounds, as after the rounds' first top-up, enough for the next look-up,
   // and the first look-up here needs no top-up before it.
   static_assert(56 - kPairBits - 30 >= kPairBits);
-  while (j + 2 <= max_rounds && next < limits.next_limit_two) {
+  // First the rounds that cannot reach the input's limit, whatever their
+  // codes: the loop then checks only its count. The register's next byte
+  // lies at most 63 bits past what the codes have taken, and a round takes
+  // at most two codes.
+  const ptrdiff_t input_room = limits.next_limit_two - next;
+  const uint32_t sure_rounds =
+      input_room > 8 ? static_cast<uint32_t>(std::min<ptrdiff_t>((8 * input_room - 64) / (4 * kMaxCodeLength), 64)) * 2
+                     : 0;
+  const uint32_t unchecked = std::min(max_rounds, sure_rounds);
+  while (j + 2 <= unchecked) {
+    if (!round(look_up(), std::true_type{}) || !round(look_up(), std::false_type{})) {
+      stop = true;
+      break;
+    }
+  }
+  while (!stop && j + 2 <= max_rounds && next < limits.next_limit_two) {
     if (!round(look_up(), std::true_type{}) || !round(look_up(), std::false_type{})) {
       stop = true;
       break;
