@@ -64,7 +64,7 @@ constexpr std::array<uint64_t, 256> MakeSymbolTerms() {
 }
 inline constexpr std::array<uint64_t, 256> kSymbolTerms = MakeSymbolTerms();
 
-inline uint64_t Slot(int64_t v, uint32_t bit) { return static_cast<uint64_t>(v) << bit; }
+constexpr uint64_t Slot(int64_t v, uint32_t bit) { return static_cast<uint64_t>(v) << bit; }
 
 // Keeps the compiler from folding `v` into the sum that follows: the stream
 // delta's term must be the last addition, where it waits for nothing else.
@@ -79,8 +79,8 @@ inline void KeepApart(uint64_t& v) {
 }  // namespace audio_packed_detail
 
 // The coefficients from the weights. `fused`: a single channel, whose last
-// delta is the stream's.
-inline void SetPackedWeights(PackedChannel& ch, const int32_t* w, bool fused) {
+// delta is the stream's. They are linear in the weights (modulo 2^64).
+constexpr void SetPackedWeights(PackedChannel& ch, const int32_t* w, bool fused) {
   using audio_packed_detail::Slot;
   const int64_t c1 = 32 * int64_t{w[0] + w[1]};
   const int64_t c2 = 32 * int64_t{w[2] - w[1]};
@@ -247,14 +247,47 @@ inline void StartNextStretch(AudioChannelLog& log, uint32_t n) {
   for (uint32_t i = 0; i < kLogLead; ++i) log.deltas[i] = lead[i];
 }
 
+namespace audio_packed_detail {
+
+// What weight j's rising by one adds to the coefficients and the stream
+// delta's weight, with several channels ([0]) and with one ([1]).
+struct WeightUnit {
+  uint64_t coefficients;
+  uint64_t cross_weight;
+};
+constexpr std::array<std::array<WeightUnit, 5>, 2> MakeWeightUnits() {
+  std::array<std::array<WeightUnit, 5>, 2> units{};
+  for (uint32_t fused = 0; fused < 2; ++fused) {
+    for (uint32_t j = 0; j < 5; ++j) {
+      int32_t w[5] = {};
+      w[j] = 1;
+      PackedChannel ch{};
+      SetPackedWeights(ch, w, fused != 0);
+      units[fused][j] = {ch.coefficients, ch.cross_weight};
+    }
+  }
+  return units;
+}
+inline constexpr auto kWeightUnits = MakeWeightUnits();
+
+}  // namespace audio_packed_detail
+
 // The adaptation at the end of a period, from the period's sums and the
-// smallest of them (SmallestSum): the weight step of `p`, the new
-// coefficients, the sums cleared.
+// smallest of them (SmallestSum): the weight step of `p`, the coefficients
+// moved with it, the sums cleared. The coefficients move by the step's own
+// share rather than being made again from the weights in memory, which the
+// step has just written: the next byte waits for the sums, and this keeps
+// the path from them short.
 inline void FinishPackedPeriod(PackedChannel& ch, AudioPredictor& p, uint32_t smallest, PeriodSums& sums,
                                bool fused) {
-  StepWeight(p.weights, smallest);
+  uint32_t j;
+  const int32_t step = WeightStep(p.weights, smallest, j);
+  p.weights[j] += step;
+  const audio_packed_detail::WeightUnit& unit = audio_packed_detail::kWeightUnits[fused ? 1 : 0][j];
+  const uint64_t times = static_cast<uint64_t>(int64_t{step});
+  ch.coefficients += unit.coefficients * times;
+  ch.cross_weight += unit.cross_weight * times;
   ClearPeriodSums(sums);
-  SetPackedWeights(ch, p.weights, fused);
 }
 
 // Puts the state back into the predictor: `log` holds the current stretch of

@@ -63,17 +63,23 @@ inline uint32_t SmallestErrorSum(const Sum* sums) {
 // The weight step of an adaptation whose smallest sum is S`best` (0-10):
 // none for S0; otherwise w[(best - 1) / 2] one down (odd best, not below
 // -17) or one up (even best, not above 16).
-inline void StepWeight(int32_t* weights, uint32_t best) {
+// The step (-1, 0 or 1) and the weight `j` it applies to.
+inline int32_t WeightStep(const int32_t* weights, uint32_t best, uint32_t& j) {
   // Without branches: which sum wins is as good as random, and a
   // mispredicted branch costs more than the arithmetic.
   const uint32_t moves = best != 0 ? 1 : 0;
-  const uint32_t j = (best + 1) / 2 - moves;
+  j = (best + 1) / 2 - moves;
   const int32_t w = weights[j];
   const int32_t down = w >= -16 ? -1 : 0;
   const int32_t up = w < 16 ? 1 : 0;
   const int32_t odd = -static_cast<int32_t>(best & 1);
   const int32_t step = (down & odd) | (up & ~odd);
-  weights[j] = w + (step & -static_cast<int32_t>(moves));
+  return step & -static_cast<int32_t>(moves);
+}
+inline void StepWeight(int32_t* weights, uint32_t best) {
+  uint32_t j;
+  const int32_t step = WeightStep(weights, best, j);
+  weights[j] += step;
 }
 
 // The adaptation at the end of a channel's period: the weight step towards
