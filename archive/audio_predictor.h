@@ -62,8 +62,8 @@ inline uint32_t SmallestErrorSum(const Sum* sums) {
 
 // The weight step of an adaptation whose smallest sum is S`best` (0-10):
 // none for S0; otherwise w[(best - 1) / 2] one down (odd best, not below
-// -17) or one up (even best, not above 16).
-// The step (-1, 0 or 1) and the weight `j` it applies to.
+// -17) or one up (even best, not above 16). WeightStep gives the step (-1,
+// 0 or 1) and the weight `j` it applies to; StepWeight takes it.
 inline int32_t WeightStep(const int32_t* weights, uint32_t best, uint32_t& j) {
   // Without branches: which sum wins is as good as random, and a
   // mispredicted branch costs more than the arithmetic.

@@ -216,10 +216,9 @@ template <uint32_t kChannels, bool kLogOnly>
   // lies at most 63 bits past what the codes have taken, and a round takes
   // at most two codes.
   const ptrdiff_t input_room = limits.next_limit_two - next;
-  const uint32_t sure_rounds =
-      input_room > 8 ? static_cast<uint32_t>(std::min<ptrdiff_t>((8 * input_room - 64) / (4 * kMaxCodeLength), 64)) * 2
-                     : 0;
-  const uint32_t unchecked = std::min(max_rounds, sure_rounds);
+  const ptrdiff_t sure_pairs =  // pairs of rounds, at most 64
+      input_room > 8 ? std::min<ptrdiff_t>((8 * input_room - 64) / (4 * kMaxCodeLength), 64) : 0;
+  const uint32_t unchecked = std::min(max_rounds, 2 * static_cast<uint32_t>(sure_pairs));
   while (j + 2 <= unchecked) {
     if (!round(look_up(), std::true_type{}) || !round(look_up(), std::false_type{})) {
       stop = true;

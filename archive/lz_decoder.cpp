@@ -214,11 +214,15 @@ const LzEntries* CurrentLzEntries() {
       uint32_t kind = EntryKind(entry);
       uint32_t extra = EntryExtra(bits, entry);
       consume(EntryConsume(entry));
+      // The second code's look-up from the bits before the top-up (at least
+      // 36 after the main code and its extra bits), so that the top-up's
+      // merge waits beside the look-up rather than before it.
+      const uint32_t second_index = static_cast<uint32_t>(bits >> (64 - kFastBits));
       top_up();
       uint32_t distance, length;
       if (kind == kLongMatch) {
         QUARB_COUNT(long_match);
-        uint32_t d = le.distance[bits >> (64 - kFastBits)];
+        uint32_t d = le.distance[second_index];
         if (d == 0) [[unlikely]] d = long_code_entry(t.distance_table, DistanceEntryOf);
         distance = EntryBase(d) + EntryExtra(bits, d);
         consume(EntryConsume(d));
@@ -234,7 +238,7 @@ const LzEntries* CurrentLzEntries() {
       } else if (kind == kRecentMatch) {
         QUARB_COUNT(recent_distance);
         distance = m.Recent(EntryValue(entry));
-        uint32_t rp = le.repeat[bits >> (64 - kFastBits)];
+        uint32_t rp = le.repeat[second_index];
         if (rp == 0) [[unlikely]] rp = long_code_entry(t.repeat_table, RepeatEntryOf);
         length = EntryBase(rp) + EntryExtra(bits, rp);
         consume(EntryConsume(rp));
