@@ -140,7 +140,8 @@ const LzEntries* CurrentLzEntries() {
 // LzSteps through the entry tables. A step tops up before its main code
 // and a match again before the rest of it (at most 31 bits); up to three
 // literals go with one top-up. A main entry is looked up before the
-// top-up, from at least 10 bits already there.
+// top-up, from at least 10 bits already there, and so is a match's second
+// code, from at least 36.
 // Steps go on while the register's next byte is below the input limit: a
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
