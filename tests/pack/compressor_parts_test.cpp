@@ -12,6 +12,7 @@
 #include "tools/pack/compressor/audio_model.h"
 #include "tools/pack/compressor/code_slots.h"
 #include "tools/pack/compressor/huffman_lengths.h"
+#include "tools/pack/compressor/lz_codes.h"
 #include "tools/pack/compressor/match_finder.h"
 #include "tools/pack/compressor/table_block.h"
 
@@ -247,4 +248,45 @@ TEST(AudioModel, SymbolsDecodeToTheOriginalBytes) {
   }
 }
 
+// Stats of `literals` literal bytes and `matches` long matches; `matches`
+// alone when there are no literals.
+pack::LzStats TokenStats(uint64_t literals, uint64_t matches) {
+  pack::LzStats stats;
+  for (uint32_t b = 0; b < 256; ++b) stats.main[b] = literals / 256;
+  stats.main['e'] += literals % 256;
+  stats.main[pack::codes::kMatchFirst] = matches;
+  stats.main[pack::codes::kNewTables] = 1000;  // a table block is no token
+  return stats;
+}
+
+TEST(DecodingPrices, ATokenAmongTheOtherKindCostsMore) {
+  const pack::DecodingPrices among_literals = pack::DecodingPricesOf(TokenStats(9000, 1000));
+  const pack::DecodingPrices among_matches = pack::DecodingPricesOf(TokenStats(1000, 9000));
+  EXPECT_GT(among_literals.match, among_matches.match);
+  EXPECT_GT(among_matches.literal, among_literals.literal);
+  // Among literals a match costs far more than a literal; among matches a
+  // literal breaks the run, and costs more than a match.
+  EXPECT_GT(among_literals.match, among_literals.literal + 3);
+  EXPECT_GT(among_matches.literal, among_matches.match);
+  // Nothing known: midway, not as if all tokens were of one kind.
+  const pack::DecodingPrices none = pack::DecodingPricesOf(pack::LzStats{});
+  EXPECT_DOUBLE_EQ(none.literal, (among_literals.literal + among_matches.literal) / 2);
+  EXPECT_GT(none.literal, 0.0);
+}
+
+TEST(DecodingPrices, GoIntoTheLiteralAndMatchPricesButNotTheTableBlocks) {
+  const pack::LzStats stats = TokenStats(9000, 1000);
+  const pack::DecodingPrices decoding = pack::DecodingPricesOf(stats);
+  const pack::LzPrices priced = pack::LzPrices::FromStats(stats);
+  // The same frequencies' information alone, by the same rounding: a
+  // literal of a byte seen 35 times in 10,000 tokens and 1,000 table
+  // blocks, a match seen 1,000 times.
+  const double total = 9000 + 1000 + 1000;
+  const auto bits = [&](double count) { return std::lround(-std::log2(count / total) * pack::kPriceScale); };
+  EXPECT_NEAR(priced.Literal('a'), bits(35) + decoding.literal * pack::kPriceScale, 1.0);
+  EXPECT_NEAR(priced.main[pack::codes::kMatchFirst], bits(1000) + decoding.match * pack::kPriceScale, 1.0);
+  EXPECT_NEAR(priced.main[pack::codes::kNewTables], bits(1000), 1.0);
+}
+
 }  // namespace
+

@@ -14,6 +14,7 @@ using rar::kLzLengths;
 using rar::kMainSymbols;
 using rar::kRepeatSymbols;
 
+using rar::kLiteralCount;
 using rar::kMatchFirst;
 using rar::kNewTables;
 using rar::kRecentFirst;

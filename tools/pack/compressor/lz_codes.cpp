@@ -22,6 +22,26 @@ void LzStats::Add(const LzStats& o) {
   extra_bits += o.extra_bits;
 }
 
+uint64_t LzStats::Literals() const {
+  uint64_t n = 0;
+  for (uint32_t i = 0; i < kLiteralCount; ++i) n += main[i];
+  return n;
+}
+
+uint64_t LzStats::Matches() const {
+  uint64_t n = 0;
+  for (uint32_t i = kLiteralCount; i < kMainSymbols; ++i) n += i == kNewTables ? 0 : main[i];
+  return n;
+}
+
+DecodingPrices DecodingPricesOf(const LzStats& stats) {
+  const uint64_t literals = stats.Literals();
+  const uint64_t tokens = literals + stats.Matches();
+  // Nothing known yet: as likely one as the other.
+  const double literal_share = tokens ? static_cast<double>(literals) / static_cast<double>(tokens) : 0.5;
+  return {kSwitchBits * (1 - literal_share), kMatchBits + kSwitchBits * literal_share};
+}
+
 void LzStats::Decay() {
   for (auto* freqs : {&main, &distance, &repeat}) {
     for (uint64_t& f : *freqs) f -= f / 4;
@@ -61,6 +81,11 @@ LzPrices LzPrices::FromStats(const LzStats& stats) {
   Information(stats.main, p.main);
   Information(stats.distance, p.distance);
   Information(stats.repeat, p.repeat);
+  const DecodingPrices decoding = DecodingPricesOf(stats);
+  const auto units = [](double bits) { return static_cast<uint32_t>(std::lround(bits * kPriceScale)); };
+  for (uint32_t i = 0; i < kMainSymbols; ++i) {
+    if (i != kNewTables) p.main[i] += units(i < kLiteralCount ? decoding.literal : decoding.match);
+  }
   p.Derive();
   return p;
 }
