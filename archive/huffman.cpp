@@ -65,8 +65,8 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable& t, uint32_t count, 
   BuildFastTable(t);
 }
 
-void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries) {
-  FillFastEntries(table, kFastBits, entries, 0u, [by_symbol](uint32_t symbol, uint32_t len) {
+void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries, uint32_t bits) {
+  FillFastEntries(table, bits, entries, 0u, [by_symbol](uint32_t symbol, uint32_t len) {
     return by_symbol[symbol] + len;
   });
 }

@@ -141,10 +141,10 @@ void BuildPairEntries(const HuffmanTable& first, const HuffmanTable& second, uin
   BuildPairEntries(first, second, below, pairs, make, [](uint32_t, uint32_t) { return Entry{0}; });
 }
 
-// Fast entries of another form: entries[v] for the first kFastBits input
-// bits v is by_symbol[s] + the code's length where a code of at most
-// kFastBits bits for symbol s starts, 0 elsewhere.
-void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries);
+// Fast entries of another form: entries[v] for the first `bits` input bits
+// v is by_symbol[s] + the code's length where a code of at most `bits` bits
+// for symbol s starts, 0 elsewhere.
+void BuildFastEntries(const HuffmanTable& table, const uint32_t* by_symbol, uint32_t* entries, uint32_t bits);
 
 // Builds `table` from `count` code lengths (0-15, 0: no code; only the low
 // four bits of each byte count), its fast look-up of `fast_bits` bits

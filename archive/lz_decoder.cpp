@@ -140,8 +140,8 @@ const LzEntries* CurrentLzEntries() {
 // LzSteps through the entry tables. A step tops up before its main code
 // and a match again before the rest of it (at most 31 bits); up to three
 // literals go with one top-up. A main entry is looked up before the
-// top-up, from at least 10 bits already there, and so is a match's second
-// code, from at least 36.
+// top-up, from at least 11 bits already there (kMainEntryBits), and so is
+// a match's second code, from at least 36.
 // Steps go on while the register's next byte is below the input limit: a
 // safe test, as that byte is never behind the read position, which leaves
 // the last few steps before the limit to single calls.
@@ -188,7 +188,8 @@ const LzEntries* CurrentLzEntries() {
     engine::bytes_left -= produced;
     QUARB_COUNT(lz_step_runs);
   };
-  uint32_t entry = le.main[bits >> (64 - kFastBits)];
+  static_assert(56 - 3 * kMaxCodeLength >= kMainEntryBits, "three literals to a top-up");
+  uint32_t entry = le.main[bits >> (64 - kMainEntryBits)];
   do {
     top_up();
     if (entry == 0) [[unlikely]] {
@@ -198,7 +199,7 @@ const LzEntries* CurrentLzEntries() {
     }
     if (EntryKind(entry) == kLiteral) {
       // This literal and up to two more without a top-up: it left at least
-      // 56 bits, three literal codes take at most 45, and the 10 of the
+      // 56 bits, three literal codes take at most 45, and the 11 of the
       // next look-up remain.
       auto literal = [&] {
         QUARB_COUNT(literals);
@@ -206,7 +207,7 @@ const LzEntries* CurrentLzEntries() {
         write_pos = (write_pos + 1) & mask;
         produced += 1;
         consume(EntryConsume(entry));
-        entry = le.main[bits >> (64 - kFastBits)];
+        entry = le.main[bits >> (64 - kMainEntryBits)];
         return IsLiteralEntry(entry) && produced < budget;
       };
       if (literal() && literal()) literal();
@@ -261,7 +262,7 @@ const LzEntries* CurrentLzEntries() {
       produced += static_cast<int32_t>(length);
       QUARB_COUNT_ADD(match_bytes, length);
     }
-    entry = le.main[bits >> (64 - kFastBits)];
+    entry = le.main[bits >> (64 - kMainEntryBits)];
   } while (produced < budget && next < next_limit);
   write_back();
 }

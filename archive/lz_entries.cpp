@@ -51,7 +51,7 @@ uint32_t RepeatEntryOf(uint32_t slot) {
 
 void BuildLzEntries(const DecoderTables& t, LzEntries& e) {
   const SymbolEntries& by_symbol = Entries();
-  BuildFastEntries(t.main_table, by_symbol.main, e.main);
-  BuildFastEntries(t.distance_table, by_symbol.distance, e.distance);
-  BuildFastEntries(t.repeat_table, by_symbol.repeat, e.repeat);
+  BuildFastEntries(t.main_table, by_symbol.main, e.main, kMainEntryBits);
+  BuildFastEntries(t.distance_table, by_symbol.distance, e.distance, kFastBits);
+  BuildFastEntries(t.repeat_table, by_symbol.repeat, e.repeat, kFastBits);
 }

@@ -20,17 +20,18 @@ namespace {
 using namespace testing_helpers;
 
 // Codes from 5 to 15 bits in all three tables: some literals, match symbols
-// and slots short, the rest long.
+// and slots short, the rest long, some of them exactly as long as the main
+// look-up's bits (11) or the others' (10).
 Lengths MixedLzLengths(uint32_t variant) {
   Lengths l(374, 0);
   for (uint32_t s = 0; s < 256; ++s) {
     l[s] = static_cast<uint8_t>(s % 16 == variant % 16 ? 6 : 9 + (s + variant) % 7);
   }
   for (uint32_t s = 256; s < 298; ++s) {
-    l[s] = static_cast<uint8_t>((s + variant) % 5 == 0 ? 12 + s % 4 : 6 + s % 4);
+    l[s] = static_cast<uint8_t>((s + variant) % 5 == 0 ? 11 + s % 5 : 6 + s % 4);
   }
-  for (uint32_t d = 0; d < 48; ++d) l[298 + d] = static_cast<uint8_t>(d < 36 ? 7 + d % 3 : 11 + d % 5);
-  for (uint32_t r = 0; r < 28; ++r) l[346 + r] = static_cast<uint8_t>(r < 20 ? 6 + r % 2 : 12 + r % 4);
+  for (uint32_t d = 0; d < 48; ++d) l[298 + d] = static_cast<uint8_t>(d < 36 ? 7 + d % 3 : 10 + d % 6);
+  for (uint32_t r = 0; r < 28; ++r) l[346 + r] = static_cast<uint8_t>(r < 20 ? 6 + r % 2 : 10 + r % 6);
   return l;
 }
 
