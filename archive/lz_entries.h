@@ -1,10 +1,9 @@
 // Look-up tables for the LZ steps, derived from the main, distance and
 // repeat tables whenever these change: for each first kMainEntryBits input
 // bits (kFastBits for the distance and repeat entries), what the code there
-// stands for, with the count of the extra bits that
-// follow it and the base they add to. A match then takes its code and its
-// extra bits with one shift, without waiting for a second look-up of the
-// extra bits' count.
+// stands for, with the count of the extra bits that follow it and the base
+// they add to. A match then takes its code and its extra bits with one
+// shift, without waiting for a second look-up of the extra bits' count.
 //
 // An entry holds the bits to consume (code and extra bits) in bits 0-5 and
 // the extra bits' count in bits 6-10. Main entries hold a kind in bits 24-31

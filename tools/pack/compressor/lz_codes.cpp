@@ -82,9 +82,10 @@ LzPrices LzPrices::FromStats(const LzStats& stats) {
   Information(stats.distance, p.distance);
   Information(stats.repeat, p.repeat);
   const DecodingPrices decoding = DecodingPricesOf(stats);
-  const auto units = [](double bits) { return static_cast<uint32_t>(std::lround(bits * kPriceScale)); };
+  const uint32_t literal_units = static_cast<uint32_t>(std::lround(decoding.literal * kPriceScale));
+  const uint32_t match_units = static_cast<uint32_t>(std::lround(decoding.match * kPriceScale));
   for (uint32_t i = 0; i < kMainSymbols; ++i) {
-    if (i != kNewTables) p.main[i] += units(i < kLiteralCount ? decoding.literal : decoding.match);
+    if (i != kNewTables) p.main[i] += i < kLiteralCount ? literal_units : match_units;
   }
   p.Derive();
   return p;
