@@ -26,11 +26,15 @@
 
 #include "platform/playback/audio_output.h"
 #include "platform/playback/pcm16.h"
+#include "platform/playback/winmm_threads.h"
 
 namespace {
 
 constexpr int kChannels = 2;
 constexpr int kBuffers = 3;
+// How long Close waits for Wine's winmm to end its device thread (it takes
+// well under a millisecond; see winmm_threads.h).
+constexpr DWORD kDeviceThreadWaitMs = 500;
 
 class WaveOutOutput final : public AudioOutput {
  public:
@@ -160,7 +164,8 @@ class WaveOutOutput final : public AudioOutput {
   }
 
   // Stops the thread (after the mixer call in progress), takes every buffer
-  // back from the device and closes it. Also undoes a half-done Open.
+  // back from the device and closes it; under Wine, also waits for winmm's
+  // own device thread to end. Also undoes a half-done Open.
   void Release() {
     if (thread_ != nullptr) {
       stopping_ = true;
@@ -176,8 +181,11 @@ class WaveOutOutput final : public AudioOutput {
           waveOutUnprepareHeader(wave_, &buffer.header, sizeof buffer.header);
         buffer.queued = false;
       }
+      std::vector<HANDLE> device_threads;
+      if (winmm_threads::UnderWine()) device_threads = winmm_threads::Open();
       waveOutClose(wave_);
       wave_ = nullptr;
+      winmm_threads::WaitForEnd(device_threads, kDeviceThreadWaitMs);
     }
     if (ready_ != nullptr) {
       CloseHandle(ready_);

@@ -19,6 +19,8 @@
 #endif
 #include <windows.h>
 #include <mmsystem.h>
+
+#include "platform/playback/winmm_threads.h"
 #else
 #include <unistd.h>
 #endif
@@ -140,5 +142,31 @@ TEST_F(AudioOutputTest, TheLockHoldsTheMixerAndIsRecursive) {
   const int before = calls_;
   WaitUntil([&] { return calls_ >= before + 2; });
 }
+
+#ifdef _WIN32
+// Wine's winmm ends the thread it plays devices from after the last close;
+// a process exiting meanwhile can be killed by Wine. So once Close returns,
+// every thread winmm started for the device has ended, each time.
+TEST_F(AudioOutputTest, UnderWineCloseReturnsOnceWinmmsDeviceThreadEnded) {
+  if (!winmm_threads::UnderWine()) GTEST_SKIP() << "not under Wine";
+  if (!has_device_) GTEST_SKIP() << "no sound device";
+  for (int round = 1; round <= 3; ++round) {
+    calls_ = 0;
+    ASSERT_TRUE(Open());
+    output_->Start();
+    WaitUntil([&] { return calls_ >= 2; });
+    std::vector<HANDLE> playing = winmm_threads::Open();
+    EXPECT_FALSE(playing.empty()) << "round " << round << ": no thread of winmm's while playing";
+
+    output_->Close();
+    size_t running = 0;
+    for (HANDLE thread : playing) {
+      if (WaitForSingleObject(thread, 0) == WAIT_TIMEOUT) ++running;
+    }
+    EXPECT_EQ(running, 0u) << "round " << round << ": winmm's threads still running after Close";
+    winmm_threads::WaitForEnd(playing, 0);
+  }
+}
+#endif
 
 }  // namespace
