@@ -4,8 +4,8 @@
 // moment after the last device is closed, once waveOutClose has returned. A
 // process that exits while that thread is still ending can be killed by Wine
 // itself: its exit tells the thread, by then half gone, to end again, and the
-// thread faults in Wine's handler (SIGSEGV for the whole process, seen once in
-// a few hundred exits of the player). The waveOut output therefore waits for
+// thread faults in Wine's handler (SIGSEGV for the whole process, seen about
+// once in 300 exits of the player). The waveOut output therefore waits for
 // those threads after closing the device, under Wine only; Windows is left as
 // it is.
 #pragma once
