@@ -57,17 +57,14 @@ std::vector<HANDLE> Open() {
   return threads;
 }
 
-bool WaitForEnd(std::vector<HANDLE>& threads, DWORD limit_ms) {
-  bool all = true;
+void WaitForEnd(std::vector<HANDLE>& threads, DWORD limit_ms) {
   const ULONGLONG deadline = GetTickCount64() + limit_ms;
   for (HANDLE thread : threads) {
     const ULONGLONG now = GetTickCount64();
-    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-    if (WaitForSingleObject(thread, left) != WAIT_OBJECT_0) all = false;
+    WaitForSingleObject(thread, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
     CloseHandle(thread);
   }
   threads.clear();
-  return all;
 }
 
 }  // namespace winmm_threads

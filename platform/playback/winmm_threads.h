@@ -27,7 +27,7 @@ bool UnderWine();
 std::vector<HANDLE> Open();
 
 // Waits at most `limit_ms` for every thread of `threads` to end, then closes
-// their handles and empties the list. True when all of them ended.
-bool WaitForEnd(std::vector<HANDLE>& threads, DWORD limit_ms);
+// their handles and empties the list.
+void WaitForEnd(std::vector<HANDLE>& threads, DWORD limit_ms);
 
 }  // namespace winmm_threads
